@@ -1,0 +1,20 @@
+# lumeskar_add_test(NAME <name> SOURCES <files...> LIBS <targets...> [ENV <VAR=value...>])
+# Builds one GoogleTest program and registers each of its tests with CTest.
+# Every test runs with the Qt offscreen platform and knows where the shared
+# RAR fixtures and the built libunrar.so are.
+find_package(GTest REQUIRED)
+include(GoogleTest)
+
+function(lumeskar_add_test)
+  cmake_parse_arguments(T "" "NAME" "SOURCES;LIBS;ENV" ${ARGN})
+  add_executable(${T_NAME} ${T_SOURCES})
+  target_link_libraries(${T_NAME} PRIVATE GTest::gtest GTest::gtest_main ${T_LIBS})
+  target_compile_definitions(${T_NAME} PRIVATE
+    LUMESKAR_SHARED_FIXTURES="${LUMESKAR_SHARED_FIXTURES}"
+    LUMESKAR_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
+    LUMESKAR_BINARY_DIR="${PROJECT_BINARY_DIR}")
+  gtest_discover_tests(${T_NAME}
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;${T_ENV}"
+               TIMEOUT 300)
+endfunction()
