@@ -1,0 +1,37 @@
+#pragma once
+// CRC-32 as used by SFV files, ZIP and PNG (reflected polynomial 0xEDB88320,
+// register starting at 0xFFFFFFFF, final complement), computed with the
+// carry-less-multiply code of ISA-L so that checking runs at memory speed.
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace release {
+
+// Advances a raw CRC register over `length` bytes. Applies neither the
+// initial value nor the final complement: the caller does both. Gives the
+// same results as the classic byte-at-a-time loop over the reflected table.
+// With length 0 the register comes back unchanged.
+uint32_t Crc32Update(uint32_t crc, const void* data, size_t length);
+
+// Called after every chunk of a file with the bytes read so far. Returning
+// false stops the checksum; the file routine then reports `Cancelled`.
+using CrcChunkHook = std::function<bool(uint64_t bytesDone)>;
+
+enum class FileCrcStatus { Ok, Unreadable, Cancelled };
+
+// The CRC-32 of a whole file, read in fixed-size chunks (bounded memory, any
+// size). The file is only opened for reading. On `Ok`, `checksum` holds the
+// final value (00000000 for an empty file); otherwise it is left untouched.
+// Anything but a regular file counts as unreadable.
+FileCrcStatus FileCrc32(const std::string& path, uint32_t& checksum, const CrcChunkHook& hook);
+
+// The same without a hook: true with the checksum, false with `checksum`
+// left as the caller had it.
+bool FileCrc32(const std::string& path, uint32_t& checksum);
+
+// Size of the chunks FileCrc32 reads.
+inline constexpr size_t kCrcChunkBytes = size_t{4} << 20;
+
+}  // namespace release

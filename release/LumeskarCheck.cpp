@@ -1,0 +1,72 @@
+// lumeskar-check FILE.sfv: verifies the files listed in an SFV file with the
+// same parser and checksum code as the window, for scripts and benchmarks.
+// Exit status: 0 everything good, 1 anything failed, 2 the SFV unreadable.
+#include <cstdio>
+#include <string>
+
+#include "platform/DirSearch.h"
+#include "release/CRC.h"
+#include "release/SfvEntries.h"
+
+namespace {
+
+struct Tally {
+  size_t ok = 0, missing = 0, bad = 0, unreadable = 0, malformed = 0;
+  size_t Failures() const { return missing + bad + unreadable + malformed; }
+};
+
+void PrintResult(const std::string& what, const char* result) { std::printf("%-60s %s\n", what.c_str(), result); }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: lumeskar-check FILE.sfv\n");
+    return 2;
+  }
+  const std::string sfvPath = argv[1];
+  auto text = release::ReadWholeFile(sfvPath);
+  if (!text) {
+    std::fprintf(stderr, "lumeskar-check: cannot read %s\n", sfvPath.c_str());
+    return 2;
+  }
+  // Listed names are relative to the SFV file's own folder.
+  const size_t slash = sfvPath.rfind('/');
+  const std::string folder = slash == std::string::npos ? std::string() : sfvPath.substr(0, slash + 1);
+
+  Tally tally;
+  const auto items = release::ParseSfv(*text);
+  for (const auto& item : items) {
+    if (!item.valid) {
+      PrintResult("line " + std::to_string(item.line), "MALFORMED LINE");
+      ++tally.malformed;
+      continue;
+    }
+    const std::string path = release::ListedFilePath(folder, item.name);
+    if (!platform::FileExists(path)) {
+      PrintResult(item.name, "MISSING");
+      ++tally.missing;
+      continue;
+    }
+    uint32_t crc = 0;
+    if (!release::FileCrc32(path, crc)) {
+      PrintResult(item.name, "UNREADABLE");
+      ++tally.unreadable;
+    } else if (crc != item.crc) {
+      PrintResult(item.name, "BAD CRC");
+      ++tally.bad;
+    } else {
+      PrintResult(item.name, "OK");
+      ++tally.ok;
+    }
+  }
+
+  std::printf("%zu OK, %zu MISSING, %zu BAD CRC, %zu UNREADABLE, %zu MALFORMED LINE\n", tally.ok,
+              tally.missing, tally.bad, tally.unreadable, tally.malformed);
+  if (items.empty()) {
+    std::printf("No files listed\n");
+    return 1;
+  }
+  std::printf(tally.Failures() == 0 ? "Everything OK\n" : "Errors occurred\n");
+  return tally.Failures() == 0 ? 0 : 1;
+}

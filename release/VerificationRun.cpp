@@ -1,0 +1,170 @@
+#include "release/VerificationRun.h"
+
+#include <sys/stat.h>
+
+#include <chrono>
+#include <vector>
+
+#include "platform/DirSearch.h"
+#include "release/CRC.h"
+#include "release/SfvEntries.h"
+
+namespace release {
+
+namespace {
+
+constexpr const char* kError = "error";
+
+// Window events are handled at most this often inside a file, so a large
+// file keeps the window painted and CANCEL answering without spending the
+// checksum's time on the event loop.
+constexpr auto kPumpInterval = std::chrono::milliseconds(15);
+
+uint64_t SizeOf(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : 0;
+}
+
+// Marks the window busy for the length of a run, whichever way it ends.
+struct BusyMark {
+  bool& busy;
+  explicit BusyMark(bool& b) : busy(b) { busy = true; }
+  ~BusyMark() { busy = false; }
+};
+
+class Run {
+ public:
+  Run(VerificationUi& ui, ReleaseVars& vars, const RunSettings& settings)
+      : ui_(ui), v_(vars), s_(settings) {}
+
+  RunOutcome Execute() {
+    v_.cancelcheck = false;
+    v_.checkresult.clear();
+    ui_.SetStatus(kStatusProcessing);
+    ui_.SetCancelVisible(true);
+    ui_.SetOriginVisible(false);
+
+    const std::vector<SfvItem> items = ParseSfv(v_.sfvmemo);
+    for (const auto& item : items)
+      if (item.valid) total_ += SizeOf(ListedFilePath(s_.nfoFolder, item.name));
+    ui_.ShowProgress(0, total_);
+
+    if (items.empty()) {
+      // Nothing listed means nothing was checked: never report that as a pass.
+      ui_.ShowMessage("Warning: " + v_.sfvfile + " lists no files!");
+      v_.checkresult = kError;
+    }
+    for (const auto& item : items) {
+      if (!CheckItem(item)) break;
+    }
+    return Finish();
+  }
+
+ private:
+  // Checks one line of the list; false when the run must stop.
+  bool CheckItem(const SfvItem& item) {
+    if (!item.valid) {
+      ui_.ShowMessage("Warning: Line " + std::to_string(item.line) + " of " + v_.sfvfile + " is not a valid entry!");
+      v_.checkresult = kError;
+      return true;
+    }
+    v_.checkfile = ListedFilePath(s_.nfoFolder, item.name);
+    Pump();
+    if (cancelled_) return !HonourCancel();
+    v_.archivefile = v_.checkfile;
+    if (!platform::FileExists(v_.checkfile)) {
+      ui_.ShowMessage("Warning: File " + v_.checkfile + " is missing!");
+      v_.checkresult = kError;
+      return false;
+    }
+    ui_.SetStatus("SFV File Check Progress: [" + v_.checkfile + "]");
+
+    uint64_t fileDone = 0;
+    FileCrcStatus status = FileCrc32(v_.checkfile, v_.checkcrc, [&](uint64_t done) {
+      fileDone = done;
+      if (std::chrono::steady_clock::now() - lastPump_ >= kPumpInterval) {
+        ui_.ShowProgress(done_ + done, total_);
+        Pump();
+      }
+      return !cancelled_;
+    });
+    done_ += fileDone;
+
+    if (status == FileCrcStatus::Cancelled) return !HonourCancel();
+    if (status == FileCrcStatus::Unreadable) {
+      ui_.ShowMessage("Warning: File " + v_.checkfile + " could not be read!");
+      v_.checkresult = kError;
+    } else if (v_.checkcrc != item.crc) {
+      const std::string text = "ERROR IN FILE: " + v_.checkfile;
+      ui_.SetStatus(text);
+      ui_.ShowMessage(text);
+      v_.checkresult = kError;
+    }
+    ui_.ShowProgress(done_, total_);
+    Pump();
+    return !(cancelled_ && HonourCancel());
+  }
+
+  void Pump() {
+    ui_.ProcessMessages();
+    lastPump_ = std::chrono::steady_clock::now();
+    cancelled_ = v_.cancelcheck;
+  }
+
+  // Stops the run on a cancel request; always true, for use in conditions.
+  bool HonourCancel() {
+    ui_.SetCancelVisible(false);
+    v_.cancelcheck = false;
+    ui_.SetOriginVisible(true);
+    v_.checkresult = kError;
+    wasCancelled_ = true;
+    return true;
+  }
+
+  RunOutcome Finish() {
+    ui_.HideProgress();
+    const bool clean = v_.checkresult != kError;
+    if (clean) {
+      ui_.SetStatus(kStatusCompleted);
+      if (s_.afterCleanRun) s_.afterCleanRun();
+    } else {
+      ui_.SetStatus(kStatusCompletedWithErrors);
+    }
+    // Restore the full list so a further click checks the whole release.
+    v_.sfvmemo.clear();
+    if (auto text = ReadWholeFile(v_.sfvfile))
+      v_.sfvmemo = NormalizeLineBreaks(*text);
+    else
+      ui_.ReportError("Cannot open file " + v_.sfvfile);
+    ui_.SetCancelVisible(false);
+    ui_.SetOriginVisible(true);
+    if (clean) return RunOutcome::Clean;
+    return wasCancelled_ ? RunOutcome::Cancelled : RunOutcome::Failed;
+  }
+
+  VerificationUi& ui_;
+  ReleaseVars& v_;
+  const RunSettings& s_;
+  uint64_t total_ = 0;
+  uint64_t done_ = 0;
+  bool cancelled_ = false;
+  bool wasCancelled_ = false;
+  std::chrono::steady_clock::time_point lastPump_ = std::chrono::steady_clock::now();
+};
+
+}  // namespace
+
+RunOutcome RunVerification(VerificationUi& ui, ReleaseVars& vars, const RunSettings& settings) {
+  if (vars.busy || settings.cdcount != 0 || settings.sfvsearchName.empty()) return RunOutcome::NotStarted;
+  BusyMark mark(vars.busy);
+  return Run(ui, vars, settings).Execute();
+}
+
+void CancelVerification(VerificationUi& ui, ReleaseVars& vars) {
+  vars.cancelcheck = true;
+  ui.SetCancelVisible(false);
+  ui.SetOriginVisible(true);
+  ui.SetStatus(kStatusCompleted);
+}
+
+}  // namespace release

@@ -1,0 +1,142 @@
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <array>
+#include <vector>
+
+#include "release/CRC.h"
+#include "tests/release/VerificationFixtures.h"
+
+using release::Crc32Update;
+using release::FileCrc32;
+using release::FileCrcStatus;
+using namespace testfiles;
+
+namespace {
+
+// The classic byte-at-a-time loop over the reflected table, the reference
+// for the register contract of Crc32Update.
+uint32_t ReferenceUpdate(uint32_t crc, const std::string& data) {
+  static const auto table = [] {
+    std::array<uint32_t, 256> t{};
+    for (uint32_t i = 0; i < 256; ++i) {
+      uint32_t c = i;
+      for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+      t[i] = c;
+    }
+    return t;
+  }();
+  for (unsigned char b : data) crc = (crc >> 8) ^ table[(crc ^ b) & 0xFF];
+  return crc;
+}
+
+constexpr uint32_t kUntouched = 0x5A5A5A5Au;
+
+}  // namespace
+
+TEST(CrcTests, KnownFileChecksums) {
+  TempDir dir;
+  struct Case {
+    std::string bytes;
+    uint32_t crc;
+  } cases[] = {
+      {"", 0x00000000u},
+      {std::string(1, '\0'), 0xD202EF8Du},
+      {"123456789", 0xCBF43926u},
+      {"The quick brown fox jumps over the lazy dog", 0x414FA339u},
+  };
+  for (const auto& c : cases) {
+    WriteFile(dir / "f", c.bytes);
+    uint32_t crc = kUntouched;
+    EXPECT_TRUE(FileCrc32(dir / "f", crc)) << c.bytes;
+    EXPECT_EQ(crc, c.crc) << c.bytes;
+    // The routine keeps nothing between calls.
+    uint32_t again = kUntouched;
+    EXPECT_TRUE(FileCrc32(dir / "f", again));
+    EXPECT_EQ(again, c.crc);
+  }
+}
+
+TEST(CrcTests, UpdateKeepsTheRawRegisterContract) {
+  const std::string data = RandomBytes(70000, 1);
+  std::mt19937 gen(2);
+  for (int round = 0; round < 200; ++round) {
+    size_t offset = gen() % 4096, length = gen() % 60000 + (round < 20 ? round : 0);
+    if (round < 20) length = static_cast<size_t>(round);  // the tiny lengths too
+    const std::string piece = data.substr(offset, length);
+    // Any register value in, not only the standard initial value.
+    const uint32_t reg = round % 3 == 0 ? 0xFFFFFFFFu : static_cast<uint32_t>(gen());
+    EXPECT_EQ(Crc32Update(reg, data.data() + offset, length), ReferenceUpdate(reg, piece))
+        << "offset " << offset << " length " << length;
+    EXPECT_EQ(Crc32Update(0xFFFFFFFFu, piece.data(), piece.size()) ^ 0xFFFFFFFFu, ZlibCrc(piece));
+  }
+  EXPECT_EQ(Crc32Update(0x12345678u, data.data(), 0), 0x12345678u);
+  // Feeding a buffer in pieces gives the same register as in one go.
+  uint32_t split = 0xFFFFFFFFu;
+  for (size_t pos = 0; pos < data.size(); pos += 997) split = Crc32Update(split, data.data() + pos, std::min<size_t>(997, data.size() - pos));
+  EXPECT_EQ(split, ReferenceUpdate(0xFFFFFFFFu, data));
+}
+
+TEST(CrcTests, FilesLargerThanOneChunkReportProgressAndCanBeCancelled) {
+  TempDir dir;
+  const std::string bytes = RandomBytes(2 * release::kCrcChunkBytes + 12345, 3);
+  WriteFile(dir / "big.bin", bytes);
+
+  std::vector<uint64_t> seen;
+  uint32_t crc = kUntouched;
+  EXPECT_EQ(FileCrc32(dir / "big.bin", crc, [&](uint64_t done) { seen.push_back(done); return true; }),
+            FileCrcStatus::Ok);
+  EXPECT_EQ(crc, ZlibCrc(bytes));
+  ASSERT_GE(seen.size(), 3u);
+  for (size_t i = 1; i < seen.size(); ++i) EXPECT_GT(seen[i], seen[i - 1]);
+  EXPECT_EQ(seen.back(), bytes.size());
+
+  crc = kUntouched;
+  int calls = 0;
+  EXPECT_EQ(FileCrc32(dir / "big.bin", crc, [&](uint64_t) { return ++calls < 2; }), FileCrcStatus::Cancelled);
+  EXPECT_EQ(calls, 2);
+  EXPECT_EQ(crc, kUntouched);
+}
+
+TEST(CrcTests, ReadOnlyFilesAreChecked) {
+  TempDir dir;
+  WriteFile(dir / "ro.bin", "123456789");
+  chmod((dir / "ro.bin").c_str(), 0444);
+  chmod(dir.path().c_str(), 0555);
+  uint32_t crc = kUntouched;
+  EXPECT_TRUE(FileCrc32(dir / "ro.bin", crc));
+  EXPECT_EQ(crc, 0xCBF43926u);
+}
+
+TEST(CrcTests, FailuresLeaveTheCallersValue) {
+  TempDir dir;
+  WriteFile(dir / "locked.bin", "data");
+  MakeUnreadable(dir / "locked.bin");
+  mkdir((dir / "folder").c_str(), 0755);
+  mkfifo((dir / "pipe").c_str(), 0644);  // must not block waiting for a writer
+  for (const char* name : {"missing.bin", "locked.bin", "folder", "pipe"}) {
+    uint32_t crc = kUntouched;
+    EXPECT_FALSE(FileCrc32(dir / name, crc)) << name;
+    EXPECT_EQ(crc, kUntouched) << name;
+  }
+}
+
+TEST(CrcTests, FilesAbove4GiBWithBoundedMemory) {
+  TempDir dir;
+  const uint64_t size = 5ull << 30;
+  const std::string tail = "end of a 5 GiB file";
+  WriteSparseFile(dir / "huge.bin", size, tail);
+
+  rusage before{};
+  getrusage(RUSAGE_SELF, &before);
+  uint64_t last = 0;
+  uint32_t crc = kUntouched;
+  ASSERT_EQ(FileCrc32(dir / "huge.bin", crc, [&](uint64_t done) { last = done; return true; }), FileCrcStatus::Ok);
+  rusage after{};
+  getrusage(RUSAGE_SELF, &after);
+
+  EXPECT_EQ(last, size);
+  EXPECT_EQ(crc, ZlibCrcOfZerosThen(size - tail.size(), tail));
+  EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 * 1024) << "max RSS grew by " << (after.ru_maxrss - before.ru_maxrss) << " KiB";
+}
