@@ -1,0 +1,121 @@
+// rarwrite: packs files into a stored RAR archive or volume set.
+//
+//   rarwrite [--rar4|--rar5] [--volume-size N[k|m|g]] [--naming part|old|numeric]
+//            [--comment TEXT] OUTPUT_BASE FILE...
+//
+// OUTPUT_BASE is the path of the set without extension ("out/demo" gives
+// out/demo.rar, or out/demo.part1.rar … with a volume size). Each FILE is
+// stored under its own name; a folder is stored with everything below it.
+// The volume paths are printed one per line.
+#include "tools/RarWriter.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <iostream>
+#include <stdexcept>
+#include <string>
+#include <sys/stat.h>
+#include <vector>
+
+namespace fs = std::filesystem;
+using namespace rarwriter;
+
+namespace {
+
+int Usage() {
+  std::cerr << "usage: rarwrite [--rar4|--rar5] [--volume-size N[k|m|g]] "
+               "[--naming part|old|numeric] [--comment TEXT] OUTPUT_BASE FILE...\n";
+  return 2;
+}
+
+uint64_t ParseSize(const std::string& text) {
+  size_t used = 0;
+  unsigned long long n = std::stoull(text, &used);
+  std::string unit = text.substr(used);
+  if (unit == "k" || unit == "K") n <<= 10;
+  else if (unit == "m" || unit == "M") n <<= 20;
+  else if (unit == "g" || unit == "G") n <<= 30;
+  else if (!unit.empty()) throw std::invalid_argument("bad size " + text);
+  return n;
+}
+
+RarEntry Stamped(RarEntry e, const fs::path& p) {
+  struct stat st{};
+  if (::lstat(p.c_str(), &st) == 0) {
+    e.mtime = st.st_mtime;
+    e.attributes = static_cast<uint32_t>(st.st_mode);
+  }
+  return e;
+}
+
+void Add(std::vector<RarEntry>& out, const fs::path& path, const std::string& name) {
+  if (fs::is_symlink(path)) {
+    out.push_back(Stamped(Link(name, fs::read_symlink(path).string()), path));
+  } else if (fs::is_directory(path)) {
+    out.push_back(Stamped(Dir(name), path));
+    std::vector<fs::path> children;
+    for (const auto& child : fs::directory_iterator(path)) children.push_back(child.path());
+    std::sort(children.begin(), children.end());
+    for (const auto& child : children) Add(out, child, name + "/" + child.filename().string());
+  } else if (fs::is_regular_file(path)) {
+    out.push_back(Stamped(FromFile(name, path.string()), path));
+  } else {
+    throw std::runtime_error("not a file or folder: " + path.string());
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  RarOptions options;
+  std::vector<std::string> args;
+  try {
+    for (int i = 1; i < argc; ++i) {
+      std::string a = argv[i];
+      auto value = [&]() -> std::string {
+        if (i + 1 >= argc) throw std::invalid_argument(a + " needs a value");
+        return argv[++i];
+      };
+      if (a == "--rar4") options.format = Format::Rar4;
+      else if (a == "--rar5") options.format = Format::Rar5;
+      else if (a == "--volume-size") options.volumeSize = ParseSize(value());
+      else if (a == "--comment") options.comment = value();
+      else if (a == "--naming") {
+        std::string n = value();
+        if (n == "part") options.naming = Naming::Part;
+        else if (n == "old") options.naming = Naming::Old;
+        else if (n == "numeric") options.naming = Naming::Numeric;
+        else throw std::invalid_argument("unknown naming " + n);
+      } else if (a.rfind("--", 0) == 0) {
+        throw std::invalid_argument("unknown option " + a);
+      } else {
+        args.push_back(a);
+      }
+    }
+  } catch (const std::exception& e) {
+    std::cerr << "rarwrite: " << e.what() << "\n";
+    return Usage();
+  }
+  if (args.size() < 2) return Usage();
+
+  try {
+    const fs::path base(args[0]);
+    std::vector<RarEntry> entries;
+    for (size_t i = 1; i < args.size(); ++i) {
+      fs::path p(args[i]);
+      std::string name = p.lexically_normal().filename().string();
+      if (name.empty()) name = p.lexically_normal().parent_path().filename().string();
+      Add(entries, p, name);
+    }
+    std::string folder = base.parent_path().string();
+    for (const auto& v : WriteRar(folder.empty() ? "." : folder, base.filename().string(), entries,
+                                  options))
+      std::cout << v << "\n";
+  } catch (const std::exception& e) {
+    std::cerr << "rarwrite: " << e.what() << "\n";
+    return 1;
+  }
+  return 0;
+}
