@@ -1,0 +1,459 @@
+#include "unrar/Archive.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "unrar/Bytes.h"
+#include "unrar/Output.h"
+#include "unrar/Text.h"
+#include "unrar/VolumeName.h"
+
+namespace unrar {
+
+namespace {
+
+const uint64_t kCommentLimit = 256 * 1024;      // longer comments are cut
+const uint64_t kLinkTargetLimit = 64 * 1024;    // RAR 4 symlink data
+const uint64_t kMaxDictKiB = 64 * 1024;         // largest window libarchive decodes
+const size_t kMaxVolumes = 100000;
+const size_t kNameBuffer = 2048;                // volume name buffer handed to callbacks
+const size_t kIoChunk = 1 << 20;
+
+// The entry of `path`'s folder whose name matches with letter case ignored
+// (the first in sorted order), for volumes whose names differ in case.
+std::string findIgnoringCase(const std::string& path) {
+  size_t slash = path.rfind('/');
+  std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+  std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+  DIR* d = opendir(dir.c_str());
+  if (!d) return {};
+  std::string best;
+  while (dirent* e = readdir(d))
+    if (strcasecmp(e->d_name, base.c_str()) == 0 && (best.empty() || best > e->d_name)) best = e->d_name;
+  closedir(d);
+  if (best.empty()) return {};
+  return slash == std::string::npos ? best : path.substr(0, slash + 1) + best;
+}
+
+int readBlockAt(bool rar5, int fd, uint64_t size, uint64_t offset, Block& b) {
+  return rar5 ? readBlock5(fd, offset, size, b) : readBlock4(fd, offset, size, b);
+}
+
+}  // namespace
+
+Archive::~Archive() {
+  if (fd_ >= 0) close(fd_);
+}
+
+void Archive::setPassword(const char* password) {
+  password_ = password ? password : "";
+  havePassword_ = !password_.empty();
+}
+
+int Archive::openVolume(const std::string& path, int& fd, uint64_t& size) {
+  std::string name = path;
+  fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0 && errno == ENOENT) {
+    name = findIgnoringCase(path);
+    if (!name.empty()) fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+  }
+  if (fd < 0) return ERAR_EOPEN;
+  struct stat st;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close(fd);
+    fd = -1;
+    return ERAR_EOPEN;
+  }
+  size = uint64_t(st.st_size);
+  return 0;
+}
+
+int Archive::readBlock(uint64_t offset, Block& b) { return readBlockAt(rar5_, fd_, volSize_, offset, b); }
+
+int Archive::open(const std::string& path, unsigned mode, unsigned opFlags) {
+  mode_ = mode;
+  opFlags_ = opFlags;
+  if (openVolume(path, fd_, volSize_)) return ERAR_EOPEN;
+  volPath_ = path;
+  int64_t sig = findSignature(fd_, volSize_, rar5_);
+  if (sig < 0) return ERAR_BAD_ARCHIVE;
+  Block b;
+  if (readBlock(uint64_t(sig), b) != 0) return ERAR_BAD_DATA;
+  if (b.kind == BlockKind::Encryption) {
+    flags_ |= ROADF_ENCHEADERS;
+    int r = needPassword();
+    return r ? r : ERAR_UNKNOWN_FORMAT;  // headers cannot be decrypted
+  }
+  if (b.kind != BlockKind::Main) return ERAR_BAD_DATA;
+  flags_ = b.archiveFlags;
+  volNumber_ = b.volumeNumber;
+  pos_ = b.nextOffset;
+  volumes_.push_back(volPath_);
+  if (flags_ & ROADF_ENCHEADERS) {
+    int r = needPassword();
+    return r ? r : ERAR_UNKNOWN_FORMAT;
+  }
+  return readComment(pos_);
+}
+
+// The archive comment is a "CMT" service block before the first file.
+int Archive::readComment(uint64_t pos) {
+  for (int blocks = 0; blocks < 64; ++blocks) {
+    Block b;
+    if (readBlock(pos, b) != 0) return 0;  // damage there is reported by the header walk
+    pos = b.nextOffset;
+    if (b.kind == BlockKind::File || b.kind == BlockKind::End) return 0;
+    if (b.kind != BlockKind::Service || b.file.name != "CMT" || b.file.encrypted) continue;
+    if (b.dataSize > volSize_ - std::min(volSize_, b.dataOffset) || b.dataSize > 16 * kCommentLimit) return 0;
+    std::vector<uint8_t> packed(size_t(b.dataSize));
+    if (!preadAll(fd_, packed.data(), packed.size(), b.dataOffset)) return 0;
+    std::string text;
+    if (b.file.method == 0) {
+      if (b.file.hasCrc && crc32(0, packed.data(), packed.size()) != b.file.crc) return 0;
+      text.assign(packed.begin(), packed.end());
+    } else if (rar5_ || !decodeRar4Comment(b.raw, packed, kCommentLimit, text)) {
+      return 0;
+    }
+    comment_ = text.substr(0, std::min<size_t>(text.size(), kCommentLimit));
+    hasComment_ = true;
+    flags_ |= ROADF_COMMENT;
+    return 0;
+  }
+  return 0;
+}
+
+int Archive::needPassword() {
+  if (havePassword_) return 0;
+  if (UNRARCALLBACK cb = callbacks.callback) {
+    wchar_t wide[128] = {};
+    if (cb(UCM_NEEDPASSWORDW, callbacks.userData, LPARAM(wide), 128) == -1) return ERAR_MISSING_PASSWORD;
+    wide[127] = 0;
+    if (wide[0]) {
+      setPassword(wideToUtf8(wide).c_str());
+      return 0;
+    }
+    char narrow[128] = {};
+    if (cb(UCM_NEEDPASSWORD, callbacks.userData, LPARAM(narrow), 128) == -1) return ERAR_MISSING_PASSWORD;
+    narrow[127] = 0;
+    setPassword(narrow);
+  }
+  return havePassword_ ? 0 : ERAR_MISSING_PASSWORD;
+}
+
+int Archive::askVolume(std::string& name) {
+  if (!callbacks.callback && !callbacks.changeVolProc) return ERAR_EOPEN;
+  char narrow[kNameBuffer];
+  if (UNRARCALLBACK cb = callbacks.callback) {
+    wchar_t wide[kNameBuffer];
+    copyField(wide, kNameBuffer, utf8ToWide(name));
+    if (cb(UCM_CHANGEVOLUMEW, callbacks.userData, LPARAM(wide), RAR_VOL_ASK) == -1) return ERAR_EOPEN;
+    wide[kNameBuffer - 1] = 0;
+    std::string answer = wideToUtf8(wide);
+    if (answer != name) { name = answer; return 0; }
+    copyField(narrow, kNameBuffer, name);
+    if (cb(UCM_CHANGEVOLUME, callbacks.userData, LPARAM(narrow), RAR_VOL_ASK) == -1) return ERAR_EOPEN;
+    narrow[kNameBuffer - 1] = 0;
+    if (name != narrow) { name = narrow; return 0; }
+  }
+  if (CHANGEVOLPROC proc = callbacks.changeVolProc) {
+    copyField(narrow, kNameBuffer, name);
+    if (proc(narrow, RAR_VOL_ASK) == 0) return ERAR_EOPEN;
+    narrow[kNameBuffer - 1] = 0;
+    name = narrow;
+  }
+  return 0;
+}
+
+int Archive::notifyVolume(const std::string& name) {
+  char narrow[kNameBuffer];
+  if (UNRARCALLBACK cb = callbacks.callback) {
+    wchar_t wide[kNameBuffer];
+    copyField(wide, kNameBuffer, utf8ToWide(name));
+    if (cb(UCM_CHANGEVOLUMEW, callbacks.userData, LPARAM(wide), RAR_VOL_NOTIFY) == -1) return ERAR_EOPEN;
+    copyField(narrow, kNameBuffer, name);
+    if (cb(UCM_CHANGEVOLUME, callbacks.userData, LPARAM(narrow), RAR_VOL_NOTIFY) == -1) return ERAR_EOPEN;
+  }
+  if (CHANGEVOLPROC proc = callbacks.changeVolProc) {
+    copyField(narrow, kNameBuffer, name);
+    if (proc(narrow, RAR_VOL_NOTIFY) == 0) return ERAR_EOPEN;
+  }
+  return 0;
+}
+
+int Archive::nextVolume() {
+  if (volIndex_ + 1 >= kMaxVolumes) return ERAR_EOPEN;
+  const bool newNumbering = flags_ & ROADF_NEWNUMBERING;
+  std::string name = nextVolumeName(volPath_, newNumbering);
+  int fd = -1;
+  uint64_t size = 0;
+  int r = openVolume(name, fd, size);
+  if (r && newNumbering) {
+    std::string old = nextVolumeName(volPath_, false);
+    if (openVolume(old, fd, size) == 0) { name = old; r = 0; }
+  }
+  // The caller may name another file or retry; a caller that keeps
+  // answering without a usable file is given up on after a while.
+  for (int asked = 0; r != 0; ++asked) {
+    if (asked >= 16) return ERAR_EOPEN;
+    if (int a = askVolume(name)) return a;
+    r = openVolume(name, fd, size);
+  }
+
+  // The file must be the volume that follows this one.
+  bool rar5 = false;
+  Block main;
+  int64_t sig = findSignature(fd, size, rar5);
+  bool ok = sig >= 0 && rar5 == rar5_ && readBlockAt(rar5, fd, size, uint64_t(sig), main) == 0 &&
+            main.kind == BlockKind::Main && (main.archiveFlags & ROADF_VOLUME) &&
+            !(main.archiveFlags & ROADF_FIRSTVOLUME) &&
+            (!rar5_ || (main.hasVolumeNumber && main.volumeNumber == volNumber_ + 1));
+  if (!ok) {
+    close(fd);
+    return ERAR_BAD_DATA;
+  }
+  if (notifyVolume(name)) {
+    close(fd);
+    return ERAR_EOPEN;
+  }
+  close(fd_);
+  fd_ = fd;
+  volPath_ = name;
+  volSize_ = size;
+  pos_ = main.nextOffset;
+  volNumber_ = main.volumeNumber;
+  ++volIndex_;
+  volumes_.push_back(name);
+  filesInVolume_ = false;
+  return 0;
+}
+
+// Moves to the next part of the current entry, in the next volume.
+int Archive::continueEntry() {
+  if (int r = nextVolume()) return r;
+  for (;;) {
+    Block b;
+    int r = readBlock(pos_, b);
+    if (r) return ERAR_BAD_DATA;
+    pos_ = b.nextOffset;
+    if (b.kind == BlockKind::Service || b.kind == BlockKind::Other) continue;
+    if (b.kind != BlockKind::File || !b.file.splitBefore || b.file.name != entry_.name) return ERAR_BAD_DATA;
+    filesInVolume_ = true;
+    partPos_ = b.dataOffset;
+    partLeft_ = b.dataSize;
+    partSplitAfter_ = b.file.splitAfter;
+    entry_.crc = b.file.crc;  // the last part holds the whole file's CRC
+    entry_.hasCrc = b.file.hasCrc;
+    return 0;
+  }
+}
+
+int Archive::skipEntry() {
+  if (!haveEntry_ || entryDone_) return 0;
+  entryDone_ = true;
+  partLeft_ = 0;
+  if (mode_ == RAR_OM_LIST_INCSPLIT) return 0;  // every part is listed on its own
+  while (partSplitAfter_) {
+    if (int r = continueEntry()) return r;
+    partLeft_ = 0;
+  }
+  return 0;
+}
+
+int Archive::readPacked(uint8_t* buf, size_t size, size_t& got) {
+  got = 0;
+  while (partLeft_ == 0) {
+    if (!partSplitAfter_) return 0;
+    if (int r = continueEntry()) return r;
+  }
+  size_t n = size_t(std::min<uint64_t>(size, partLeft_));
+  if (partPos_ > volSize_ || n > volSize_ - partPos_) return ERAR_BAD_DATA;  // volume cut short
+  if (!preadAll(fd_, buf, n, partPos_)) return ERAR_EREAD;
+  partPos_ += n;
+  partLeft_ -= n;
+  got = n;
+  return 0;
+}
+
+int Archive::readHeader() {
+  if (haveEntry_ && !entryDone_)
+    if (int r = skipEntry()) return r;
+  haveEntry_ = false;
+  if (atEnd_) return ERAR_END_ARCHIVE;
+  // Every block moves pos_ forward within a volume of finite size, and
+  // volumes are bounded in number, so this loop ends.
+  for (;;) {
+    Block b;
+    int r = readBlock(pos_, b);
+    if (r == ERAR_END_ARCHIVE) atEnd_ = true;
+    if (r) return r;
+    pos_ = b.nextOffset;
+    if (b.kind == BlockKind::End) {
+      if (!rar5_ && b.hasVolumeNumber) {
+        if (haveEndNumber_ && b.volumeNumber != endNumber_ + 1) return ERAR_BAD_DATA;
+        haveEndNumber_ = true;
+        endNumber_ = b.volumeNumber;
+      }
+      if (b.nextVolume) {
+        if (int v = nextVolume()) return v;
+        continue;
+      }
+      atEnd_ = true;
+      return ERAR_END_ARCHIVE;
+    }
+    if (b.kind != BlockKind::File) continue;
+
+    const bool startOfSet = volIndex_ == 0 && !filesInVolume_;
+    filesInVolume_ = true;
+    entry_ = b.file;
+    haveEntry_ = true;
+    entryDone_ = false;
+    orphan_ = entry_.splitBefore && mode_ != RAR_OM_LIST_INCSPLIT;
+    partPos_ = b.dataOffset;
+    partLeft_ = b.dataSize;
+    partSplitAfter_ = entry_.splitAfter;
+    if (orphan_) {
+      // Only the set's first volume may begin with the tail of a file
+      // from a volume before it; anywhere else a volume is out of order.
+      if (!startOfSet) return ERAR_BAD_DATA;
+      if (!rar5_) ordinal_ = listed_++;  // libarchive lists such a tail for RAR 4 only
+      if (mode_ == RAR_OM_LIST) {
+        if (int s = skipEntry()) return s;
+        haveEntry_ = false;
+        continue;
+      }
+      return 0;
+    }
+    ordinal_ = listed_++;
+    return 0;
+  }
+}
+
+int Archive::emitData(const uint8_t* data, size_t size) {
+  if (UNRARCALLBACK cb = callbacks.callback)
+    if (cb(UCM_PROCESSDATA, callbacks.userData, LPARAM(data), LPARAM(size)) == -1) return ERAR_UNKNOWN;
+  if (PROCESSDATAPROC proc = callbacks.processDataProc)
+    if (proc(const_cast<uint8_t*>(data), int(size)) == 0) return ERAR_UNKNOWN;
+  return 0;
+}
+
+int Archive::pump(const DataSink& sink, uint64_t& produced) {
+  produced = 0;
+  const uint64_t limit = entry_.unknownSize ? UINT64_MAX : entry_.unpSize;
+  auto counted = [&](const uint8_t* data, size_t size) -> int {
+    if (size > limit - produced) return ERAR_BAD_DATA;  // more than the header declares
+    for (size_t done = 0; done < size;) {
+      size_t n = std::min(size - done, size_t(INT_MAX));
+      if (int r = emitData(data + done, n)) return r;
+      if (int r = sink(data + done, n)) return r;
+      done += n;
+    }
+    produced += size;
+    return 0;
+  };
+
+  if (entry_.method == 0) {
+    std::vector<uint8_t> buf(kIoChunk);
+    for (;;) {
+      size_t got;
+      if (int r = readPacked(buf.data(), buf.size(), got)) return r;
+      if (got == 0) return 0;
+      if (int r = counted(buf.data(), got)) return r;
+    }
+  }
+
+  // Walk the rest of the entry first: every volume it spans is then present
+  // and in order before libarchive reads it, and the final CRC is known.
+  if (int r = skipEntry()) return r;
+  std::vector<std::string> vols = volumes_;
+  for (std::string name = vols.back(); (flags_ & ROADF_VOLUME) && vols.size() < kMaxVolumes;) {
+    name = nextVolumeName(name, flags_ & ROADF_NEWNUMBERING);
+    struct stat st;
+    if (stat(name.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) break;
+    vols.push_back(name);
+  }
+  if (!decoder_ || decoder_->volumes().size() < volumes_.size() ||
+      !std::equal(volumes_.begin(), volumes_.end(), decoder_->volumes().begin()))
+    decoder_ = std::make_unique<Decoder>(vols);
+  return decoder_->decode(ordinal_, entry_.name, limit, counted);
+}
+
+int Archive::process(int operation, const char* destPath, const char* destName) {
+  if (!haveEntry_ || entryDone_) return ERAR_UNKNOWN;
+  if (mode_ != RAR_OM_EXTRACT || operation == RAR_SKIP) return skipEntry();
+  int r = (operation == RAR_TEST || operation == RAR_EXTRACT) ? extract(operation, destPath, destName)
+                                                              : ERAR_UNKNOWN;
+  int s = skipEntry();
+  return r ? r : s;
+}
+
+int Archive::extract(int operation, const char* destPath, const char* destName) {
+  if (orphan_) return ERAR_BAD_DATA;  // its start is in a volume before this set's first
+  if (entry_.encrypted) {
+    int r = needPassword();
+    return r ? r : ERAR_UNKNOWN_FORMAT;  // decryption is not available
+  }
+  const bool compressed = entry_.method != 0;
+  if (entry_.method > 5 || (compressed && (entry_.algoVersion != 0 || entry_.dictKiB > kMaxDictKiB)))
+    return ERAR_UNKNOWN_FORMAT;
+  if (compressed && !rar5_ && entry_.solid) return ERAR_UNKNOWN_FORMAT;  // solid RAR 4 stream
+
+  const bool writing = operation == RAR_EXTRACT;
+  Target target;
+  if (writing)
+    if (int r = resolveTarget(destPath, destName, entry_.name, target)) return r;
+  Metadata meta;
+  meta.mode = entry_.unixMode ? entry_.attr & 0777
+                              : entry_.directory ? 0777 : ((entry_.attr & 1) ? 0444 : 0666);
+  meta.mtime = entry_.mtime;
+  meta.atime = entry_.atime;
+
+  if (entry_.directory) return writing ? makeDirectory(target, meta) : 0;
+  if (rar5_ && entry_.redirType != FSREDIR_NONE) {
+    if (!writing) return 0;
+    std::string link = entry_.redirTarget;
+    switch (entry_.redirType) {
+      case FSREDIR_UNIXSYMLINK: return makeSymlink(target, link);
+      case FSREDIR_WINSYMLINK:
+        for (char& c : link)
+          if (c == '\\') c = '/';
+        if (link.size() >= 2 && link[1] == ':') return ERAR_ECREATE;  // drive letter: absolute
+        return makeSymlink(target, link);
+      case FSREDIR_HARDLINK: return makeLinkOrCopy(target, link, false, meta);
+      case FSREDIR_FILECOPY: return makeLinkOrCopy(target, link, true, meta);
+      default: return ERAR_ECREATE;  // junctions always point to absolute paths
+    }
+  }
+
+  const bool symlink = entry_.redirType == FSREDIR_UNIXSYMLINK;  // RAR 4: the data is the target
+  std::string linkTarget;
+  OutputFile out;
+  if (writing && !symlink)
+    if (int r = out.create(target)) return r;
+  uint32_t crc = 0;
+  auto sink = [&](const uint8_t* data, size_t size) -> int {
+    crc = crc32(crc, data, size);
+    if (symlink) {
+      if (linkTarget.size() + size > kLinkTargetLimit) return ERAR_BAD_DATA;
+      linkTarget.append(reinterpret_cast<const char*>(data), size);
+      return 0;
+    }
+    return writing ? out.write(data, size) : 0;
+  };
+  uint64_t produced = 0;
+  if (int r = pump(sink, produced)) return r;
+  const bool intact = (entry_.unknownSize || produced == entry_.unpSize) && (!entry_.hasCrc || crc == entry_.crc);
+  if (!intact) {
+    if (writing && !symlink && (opFlags_ & ROADOF_KEEPBROKEN)) out.commit(meta);
+    return ERAR_BAD_DATA;
+  }
+  if (!writing) return 0;
+  return symlink ? makeSymlink(target, linkTarget) : out.commit(meta);
+}
+
+}  // namespace unrar

@@ -1,0 +1,192 @@
+// RAR 5 header blocks.
+#include <cstring>
+#include <unistd.h>
+
+#include "unrar/Blocks.h"
+#include "unrar/Bytes.h"
+#include "unrar/Text.h"
+#include "unrar/unrar.h"
+
+namespace unrar {
+
+namespace {
+
+enum : uint64_t { kMain = 1, kFile = 2, kService = 3, kCrypt = 4, kEnd = 5 };
+const uint64_t kMaxHeaderSize = 2 * 1024 * 1024;
+
+void parseTimes(ByteCursor& c, FileHeader& f) {
+  uint64_t flags = c.vint();
+  bool unixFormat = flags & 0x01;
+  uint64_t* fields[3] = {&f.mtime, &f.ctime, &f.atime};
+  int64_t secs[3] = {0, 0, 0};
+  bool present[3];
+  for (int i = 0; i < 3; ++i) {
+    present[i] = flags & (2u << i);
+    if (!present[i]) continue;
+    if (unixFormat) secs[i] = int64_t(c.u32());
+    else *fields[i] = c.u32() | uint64_t(c.u32()) << 32;
+  }
+  if (!unixFormat) return;
+  for (int i = 0; i < 3; ++i) {
+    if (!present[i]) continue;
+    int64_t ns = secs[i] * 1000000000LL;
+    if (flags & 0x10) ns += c.u32() % 1000000000u;
+    *fields[i] = unixNsToFiletime(ns);
+  }
+}
+
+void parseExtra(ByteCursor& c, FileHeader& f) {
+  while (c.ok() && c.left() > 0) {
+    uint64_t size = c.vint();
+    if (!c.ok() || size == 0 || size > c.left()) return;
+    ByteCursor r(c.here(), size_t(size));
+    c.skip(size);
+    switch (r.vint()) {
+      case 1: f.encrypted = true; break;
+      case 2:
+        if (r.vint() == 0 && r.left() >= 32) {
+          memcpy(f.blake2, r.here(), 32);
+          f.hashType = RAR_HASH_BLAKE2;
+        }
+        break;
+      case 3: parseTimes(r, f); break;
+      case 5: {
+        uint64_t type = r.vint();
+        uint64_t flags = r.vint();
+        uint64_t len = r.vint();
+        std::string target = r.bytes(size_t(len > r.left() ? r.left() + 1 : len));
+        if (r.ok() && type >= 1 && type <= 5) {
+          f.redirType = unsigned(type);
+          f.dirTarget = flags & 1;
+          f.redirTarget = toValidUtf8(target);
+        }
+        break;
+      }
+      default: break;
+    }
+  }
+}
+
+bool parseFile(ByteCursor& c, Block& b) {
+  FileHeader& f = b.file;
+  uint64_t fileFlags = c.vint();
+  f.unpSize = c.vint();
+  f.attr = uint32_t(c.vint());
+  uint32_t mtime = (fileFlags & 0x02) ? c.u32() : 0;
+  if (fileFlags & 0x04) {
+    f.crc = c.u32();
+    f.hasCrc = true;
+    f.hashType = RAR_HASH_CRC32;
+  }
+  uint64_t comp = c.vint();
+  uint64_t host = c.vint();
+  uint64_t nameLen = c.vint();
+  if (!c.ok() || nameLen > c.left()) return false;
+  f.name = toValidUtf8(c.bytes(size_t(nameLen)));
+  f.directory = fileFlags & 0x01;
+  f.unknownSize = fileFlags & 0x08;
+  f.algoVersion = unsigned(comp & 0x3F);
+  f.solid = comp & 0x40;
+  f.method = unsigned((comp >> 7) & 7);
+  f.dictKiB = f.directory ? 0 : uint64_t(128) << ((comp >> 10) & 0x1F);
+  f.unpVer = f.algoVersion == 0 ? 50 : 70;
+  f.hostOs = host == 0 ? 2 : 3;
+  f.unixMode = host == 1;
+  if (fileFlags & 0x02) f.mtime = unixNsToFiletime(int64_t(mtime) * 1000000000LL);
+  return c.ok();
+}
+
+}  // namespace
+
+int readBlock5(int fd, uint64_t offset, uint64_t fileSize, Block& b) {
+  b = Block{};
+  if (offset == fileSize) return ERAR_END_ARCHIVE;
+  if (offset > fileSize || fileSize - offset < 7) return ERAR_BAD_DATA;
+  uint8_t head[7];
+  if (!preadAll(fd, head, 7, offset)) return ERAR_BAD_DATA;
+  ByteCursor sizeCursor(head + 4, 3);
+  uint64_t headerSize = sizeCursor.vint();
+  if (!sizeCursor.ok() || headerSize == 0 || headerSize > kMaxHeaderSize) return ERAR_BAD_DATA;
+  size_t vintLen = size_t(sizeCursor.here() - (head + 4));
+  uint64_t total = 4 + vintLen + headerSize;
+  if (total > fileSize - offset) return ERAR_BAD_DATA;
+  b.raw.resize(size_t(total));
+  if (!preadAll(fd, b.raw.data(), b.raw.size(), offset)) return ERAR_BAD_DATA;
+  uint32_t stored = b.raw[0] | b.raw[1] << 8 | b.raw[2] << 16 | uint32_t(b.raw[3]) << 24;
+  if (crc32(0, b.raw.data() + 4, b.raw.size() - 4) != stored) return ERAR_BAD_DATA;
+
+  ByteCursor c(b.raw.data() + 4 + vintLen, size_t(headerSize));
+  uint64_t type = c.vint();
+  uint64_t flags = c.vint();
+  uint64_t extraSize = (flags & 0x01) ? c.vint() : 0;
+  uint64_t dataSize = (flags & 0x02) ? c.vint() : 0;
+  if (!c.ok() || extraSize > c.left()) return ERAR_BAD_DATA;
+  ByteCursor body(c.here(), c.left() - size_t(extraSize));
+  ByteCursor extra(c.here() + body.left(), size_t(extraSize));
+
+  switch (type) {
+    case kMain: {
+      b.kind = BlockKind::Main;
+      uint64_t af = body.vint();
+      if (af & 0x02) {
+        b.hasVolumeNumber = true;
+        b.volumeNumber = body.vint();
+      }
+      if (af & 0x01) b.archiveFlags |= ROADF_VOLUME | ROADF_NEWNUMBERING;
+      if ((af & 0x01) && !(af & 0x02)) b.archiveFlags |= ROADF_FIRSTVOLUME;
+      if (af & 0x04) b.archiveFlags |= ROADF_SOLID;
+      if (af & 0x08) b.archiveFlags |= ROADF_RECOVERY;
+      if (af & 0x10) b.archiveFlags |= ROADF_LOCK;
+      break;
+    }
+    case kFile:
+    case kService:
+      b.kind = type == kFile ? BlockKind::File : BlockKind::Service;
+      if (!parseFile(body, b)) return ERAR_BAD_DATA;
+      parseExtra(extra, b.file);
+      b.file.packSize = dataSize;
+      b.file.splitBefore = flags & 0x08;
+      b.file.splitAfter = flags & 0x10;
+      b.file.dosTime = unixToDos(time_t(filetimeToUnixNs(b.file.mtime) / 1000000000LL));
+      break;
+    case kCrypt: b.kind = BlockKind::Encryption; break;
+    case kEnd:
+      b.kind = BlockKind::End;
+      b.nextVolume = body.vint() & 0x01;
+      break;
+    default: break;
+  }
+  if (!body.ok()) return ERAR_BAD_DATA;
+  b.dataOffset = offset + total;
+  b.dataSize = dataSize;
+  b.nextOffset = dataSize > fileSize - b.dataOffset ? fileSize + 1 : b.dataOffset + dataSize;
+  return 0;
+}
+
+int64_t findSignature(int fd, uint64_t fileSize, bool& rar5) {
+  static const uint8_t sig[6] = {0x52, 0x61, 0x72, 0x21, 0x1A, 0x07};
+  const size_t window = size_t(fileSize < (1u << 20) ? fileSize : (1u << 20));
+  std::vector<uint8_t> buf(window + 2);
+  size_t got = size_t(pread(fd, buf.data(), buf.size(), 0));
+  if (got == size_t(-1)) return -1;
+  for (size_t i = 0; i + 7 <= got; ++i) {
+    if (buf[i] != sig[0] || memcmp(&buf[i], sig, 6) != 0) continue;
+    if (buf[i + 6] == 0x00) { rar5 = false; return int64_t(i + 7); }
+    if (buf[i + 6] == 0x01 && i + 8 <= got && buf[i + 7] == 0x00) { rar5 = true; return int64_t(i + 8); }
+  }
+  return -1;
+}
+
+bool preadAll(int fd, void* buf, size_t size, uint64_t offset) {
+  auto* p = static_cast<uint8_t*>(buf);
+  while (size > 0) {
+    ssize_t n = pread(fd, p, size, off_t(offset));
+    if (n <= 0) return false;
+    p += n;
+    size -= size_t(n);
+    offset += uint64_t(n);
+  }
+  return true;
+}
+
+}  // namespace unrar
