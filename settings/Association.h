@@ -1,0 +1,30 @@
+#pragma once
+// The .nfo association on the desktop, through GIO: the desktop entry
+// lumeskar.desktop in the user's applications folder and the user's default
+// application for text/x-nfo (mimeapps.list).
+//
+// GIO reads the XDG folders once per process; set XDG_DATA_HOME and
+// XDG_CONFIG_HOME before the first call if they are to be changed.
+#include <string>
+
+namespace settings {
+
+// Writes the desktop entry for `programPath` (atomically) and makes it the
+// default application for text/x-nfo, taking back an earlier removal; then
+// runs update-desktop-database when it is installed. Returns "" on success,
+// otherwise the text for the error report; the steps after a failure are skipped.
+std::string RegisterAssociation(const std::string& programPath);
+
+// Takes the association back: Lumeskar stops being the default for
+// text/x-nfo and is listed under "Removed Associations" for it; other
+// applications' entries for the type are kept. Returns "" or the error text.
+std::string UnregisterAssociation();
+
+// True when GIO reports lumeskar.desktop as the default application for text/x-nfo.
+bool AssociationIsOurs();
+
+// Where the desktop entry and the association list are written.
+std::string DesktopEntryPath();
+std::string MimeAppsListPath();
+
+}  // namespace settings

@@ -1,0 +1,27 @@
+#pragma once
+// What the option controls do when clicked (or set by code, which counts as a
+// click when the state changes). The window's click handlers call these.
+#include <string>
+
+#include "settings/OptionsPanel.h"
+
+namespace settings {
+
+// The notice shown when the extraction library is not where the loader looks
+// first. `folder` ends in '/'.
+std::string LibraryMissingNotice(const std::string& folder);
+
+// "Extract to Directory" and "I want to choose where to extract": with the
+// extraction library present they exclude each other; without it neither can
+// stay checked, and "Extract to Directory" is disabled for good and saved as
+// "No" at once (may throw WriteError).
+void ExtractToDirClicked(OptionsPanel&);
+void ChooseExtractClicked(OptionsPanel&);
+
+void AfterExtClicked(OptionsPanel&);   // the command box follows the check box
+void UseBinClicked(OptionsPanel&);     // the two radio buttons exclude each other
+void UseCueClicked(OptionsPanel&);
+void WordWrapClicked(OptionsPanel&);   // applied to the viewer at once
+void AlwaysOnTopClicked(OptionsPanel&);
+
+}  // namespace settings

@@ -1,0 +1,41 @@
+#pragma once
+// A profile (INI) file on disk with the rules of ProfileText.h. Every read
+// looks at the file afresh; every write replaces the whole file atomically
+// (a temporary file in the same folder, flushed to disk, then renamed over
+// the old one), so a crash or a full disk leaves either the old file or the
+// new one, never half a file. The file's permission bits are kept.
+#include <string>
+#include <string_view>
+
+namespace settings {
+
+class ProfileFile {
+ public:
+  explicit ProfileFile(std::string path) : path_(std::move(path)) {}
+
+  const std::string& Path() const { return path_; }
+  bool Exists() const;
+
+  // The value of `key` in `section`; "" when the file, section or key is
+  // missing or the file cannot be read.
+  std::string ReadString(std::string_view section, std::string_view key) const;
+
+  // Writes key=value into `section`, creating the file and the section as
+  // needed. Fails (returns false) when the entry cannot be stored as given,
+  // or the file or its folder cannot be written; the file is then unchanged.
+  // With `createFolders`, missing folders above the file are created first.
+  bool WriteString(std::string_view section, std::string_view key, std::string_view value,
+                   bool createFolders = false);
+
+ private:
+  std::string path_;
+};
+
+// Replaces the file at `path` with `content` atomically (see above). A file
+// that exists but may not be written by us is left alone and false returned.
+bool ReplaceFileAtomically(const std::string& path, std::string_view content);
+
+// Creates `folder` and any missing parents (mode 0700 for new folders).
+bool CreateFolders(const std::string& folder);
+
+}  // namespace settings

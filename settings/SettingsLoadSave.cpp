@@ -1,0 +1,70 @@
+#include "settings/SettingsLoadSave.h"
+
+#include "settings/SettingsKeys.h"
+
+namespace settings {
+
+namespace {
+
+bool Holds(const ProfileFile& file, Option option, const char* expected) {
+  // Each test reads its key afresh: a reaction may have written the file.
+  return file.ReadString(kOptionsSection, KeyOf(option)) == expected;
+}
+
+}  // namespace
+
+void WriteOption(ProfileFile& file, const std::string& key, const std::string& value) {
+  if (!file.WriteString(kOptionsSection, key, value, /*createFolders=*/true))
+    throw WriteError(UnableToWriteText(file.Path()));
+}
+
+void LoadSettings(OptionsPanel& panel, const ProfileFile& file) {
+  if (!file.Exists()) return;
+
+  if (Holds(file, Option::Extract, kYes)) panel.SetChecked(Option::Extract, true);
+  if (Holds(file, Option::ChooseExtract, kYes)) {
+    panel.SetChecked(Option::Extract, false);
+    panel.SetExtractDirEnabled(false);
+    panel.SetChecked(Option::ChooseExtract, true);
+  }
+  if (Holds(file, Option::ChooseExtract, kNo)) {
+    panel.SetChecked(Option::Extract, true);
+    panel.SetExtractDirEnabled(true);
+    panel.SetChecked(Option::ChooseExtract, false);
+  }
+  if (Holds(file, Option::RunAfterExt, kYes)) {
+    panel.SetChecked(Option::RunAfterExt, true);
+    panel.SetAfterRunEnabled(true);
+  }
+  for (const bool on : {true, false}) {
+    if (!Holds(file, Option::WordWrap, on ? kYes : kNo)) continue;
+    panel.SetChecked(Option::WordWrap, on);
+    panel.SetWordWrap(on);
+  }
+  for (const bool on : {true, false}) {
+    if (!Holds(file, Option::AlwaysOnTop, on ? kYes : kNo)) continue;
+    panel.SetChecked(Option::AlwaysOnTop, on);
+    panel.SetStayOnTop(on);
+  }
+  if (Holds(file, Option::UseBin, kYes)) panel.SetChecked(Option::UseBin, true);
+  if (Holds(file, Option::UseCue, kYes)) panel.SetChecked(Option::UseCue, true);
+  panel.SetExtractDir(file.ReadString(kOptionsSection, kExtractToKey));
+  panel.SetAfterRun(file.ReadString(kOptionsSection, kAfterExtractKey));
+}
+
+void SaveSettings(const OptionsPanel& panel, ProfileFile& file) {
+  static constexpr Option kYesOrder[] = {Option::Associate, Option::Extract,       Option::RunAfterExt,
+                                         Option::UseBin,    Option::UseCue,        Option::ChooseExtract,
+                                         Option::WordWrap,  Option::AlwaysOnTop};
+  static constexpr Option kNoOrder[] = {Option::AlwaysOnTop, Option::WordWrap,    Option::ChooseExtract,
+                                        Option::Associate,   Option::Extract,     Option::RunAfterExt,
+                                        Option::UseBin,      Option::UseCue};
+  for (Option option : kYesOrder)
+    if (panel.IsChecked(option)) WriteOption(file, KeyOf(option), kYes);
+  for (Option option : kNoOrder)
+    if (!panel.IsChecked(option)) WriteOption(file, KeyOf(option), kNo);
+  WriteOption(file, kExtractToKey, panel.ExtractDir());
+  WriteOption(file, kAfterExtractKey, panel.AfterRun());
+}
+
+}  // namespace settings

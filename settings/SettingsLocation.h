@@ -1,0 +1,19 @@
+#pragma once
+// Where the program keeps its settings file.
+//
+// `<program file name>.ini` beside the program when that file exists there
+// (a portable installation); otherwise `<config home>/lumeskar/<program file
+// name>.ini`, where the config home is $XDG_CONFIG_HOME when it holds an
+// absolute path, else $HOME/.config.
+#include <string>
+
+namespace settings {
+
+// `programDir` ends in '/'. Empty or missing environment values count as unset.
+std::string SettingsPathFor(const std::string& programDir, const std::string& programName,
+                            const char* xdgConfigHome, const char* home);
+
+// The settings file of the running program.
+std::string SettingsPath();
+
+}  // namespace settings

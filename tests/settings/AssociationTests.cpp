@@ -1,0 +1,142 @@
+// The .nfo association in a temporary XDG_CONFIG_HOME / XDG_DATA_HOME. GIO
+// reads those folders once per process, so every GIO step runs in a fresh
+// child process; the results are judged by the desktop's own tools.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <filesystem>
+
+#include "ChildProcess.h"
+#include "TempFolder.h"
+#include "settings/Association.h"
+#include "settings/DesktopEntry.h"
+
+using testing_support::ReadFile;
+using testing_support::RunInChild;
+using testing_support::TempFolder;
+using testing_support::WriteFile;
+
+namespace {
+
+class AssociationTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    config_ = dir_ / "config";
+    data_ = dir_ / "data";
+    std::filesystem::create_directories(data_ + "/applications");
+    std::filesystem::create_directories(config_);
+    // A real executable whose path needs quoting in an Exec line.
+    program_ = dir_ / "my \"odd\" $HOME `x` \\prog";
+    std::filesystem::copy_file("/bin/true", program_);
+    chmod(program_.c_str(), 0755);
+  }
+
+  // Runs `body` in a child that sees only the temporary XDG folders.
+  int InChild(const std::function<int()>& body) {
+    return RunInChild([&] {
+      setenv("XDG_CONFIG_HOME", config_.c_str(), 1);
+      setenv("XDG_DATA_HOME", data_.c_str(), 1);
+      setenv("XDG_DATA_DIRS", (dir_ / "nosystem").c_str(), 1);
+      return body();
+    });
+  }
+
+  std::string Tool(const std::string& command) {
+    const std::string line = "env XDG_CONFIG_HOME='" + config_ + "' XDG_DATA_HOME='" + data_ +
+                             "' XDG_DATA_DIRS='" + dir_.Path() + "/nosystem' " + command + " 2>&1";
+    std::string out;
+    if (FILE* p = popen(line.c_str(), "r")) {
+      char buf[512];
+      while (size_t n = fread(buf, 1, sizeof buf, p)) out.append(buf, n);
+      pclose(p);
+    }
+    return out;
+  }
+  std::string GioDefault() {
+    const std::string out = Tool("gio mime text/x-nfo");
+    const auto colon = out.find("Default application for");
+    if (colon == std::string::npos) return "";
+    const auto start = out.find(": ", colon) + 2;
+    return out.substr(start, out.find('\n', start) - start);
+  }
+  static int Report(const std::string& error) {
+    if (!error.empty()) fprintf(stderr, "%s\n", error.c_str());
+    return error.empty() ? 0 : 1;
+  }
+  int Register() { return InChild([&] { return Report(settings::RegisterAssociation(program_)); }); }
+  int Unregister() { return InChild([] { return Report(settings::UnregisterAssociation()); }); }
+  bool Probe() { return InChild([] { return settings::AssociationIsOurs() ? 0 : 1; }) == 0; }
+
+  void InstallOtherViewer() {
+    WriteFile(data_ + "/applications/other.desktop",
+              "[Desktop Entry]\nType=Application\nName=Other\nExec=/bin/true %f\nMimeType=text/x-nfo;\n");
+    WriteFile(config_ + "/mimeapps.list", "[Added Associations]\ntext/x-nfo=other.desktop;\n");
+  }
+
+  TempFolder dir_;
+  std::string config_, data_, program_;
+};
+
+TEST_F(AssociationTest, CheckingRegistersUsAsTheDefault) {
+  EXPECT_FALSE(Probe());
+  ASSERT_EQ(Register(), 0);
+  EXPECT_EQ(Tool("xdg-mime query default text/x-nfo"), "lumeskar.desktop\n");
+  EXPECT_EQ(GioDefault(), "lumeskar.desktop");
+  EXPECT_TRUE(Probe());  // GIO accepted the entry, so it found the quoted program
+  const std::string entry = ReadFile(data_ + "/applications/lumeskar.desktop");
+  EXPECT_NE(entry.find("\nMimeType=text/x-nfo;\n"), std::string::npos);
+  EXPECT_NE(entry.find("\nIcon=lumeskar\n"), std::string::npos);
+  EXPECT_NE(entry.find(" %f\n"), std::string::npos);
+}
+
+TEST_F(AssociationTest, UncheckingTakesItBackAndLeavesOthersAlone) {
+  InstallOtherViewer();
+  ASSERT_EQ(Register(), 0);
+  ASSERT_EQ(GioDefault(), "lumeskar.desktop");
+  ASSERT_EQ(Unregister(), 0);
+  EXPECT_NE(GioDefault(), "lumeskar.desktop");
+  EXPECT_FALSE(Probe());
+  const std::string list = ReadFile(config_ + "/mimeapps.list");
+  EXPECT_NE(list.find("[Removed Associations]\ntext/x-nfo=lumeskar.desktop;"), std::string::npos) << list;
+  EXPECT_NE(list.find("[Added Associations]\ntext/x-nfo=other.desktop;"), std::string::npos) << list;
+
+  ASSERT_EQ(Register(), 0);  // checking again undoes the removal
+  EXPECT_EQ(GioDefault(), "lumeskar.desktop");
+  EXPECT_TRUE(Probe());
+  EXPECT_EQ(ReadFile(config_ + "/mimeapps.list").find("text/x-nfo=lumeskar.desktop;\n\n[Removed"),
+            std::string::npos);
+  EXPECT_NE(Tool("gio mime text/x-nfo").find("other.desktop"), std::string::npos);
+}
+
+TEST_F(AssociationTest, ProbeIgnoresAnEntryWhoseProgramIsGone) {
+  ASSERT_EQ(Register(), 0);
+  std::filesystem::remove(program_);
+  EXPECT_FALSE(Probe());
+}
+
+TEST_F(AssociationTest, FailuresNameThePathThatCouldNotBeWritten) {
+  WriteFile(dir_ / "plain-file", "");
+  data_ = dir_ / "plain-file/data";
+  std::string error;
+  int code = InChild([&] { return settings::RegisterAssociation(program_) ==
+                                  "Unable to write to " + data_ + "/applications/lumeskar.desktop" ? 0 : 1; });
+  EXPECT_EQ(code, 0);
+
+  data_ = dir_ / "data";
+  config_ = dir_ / "plain-file/config";
+  code = InChild([&] { return settings::RegisterAssociation(program_) ==
+                              "Unable to write to " + config_ + "/mimeapps.list" ? 0 : 1; });
+  EXPECT_EQ(code, 0);
+}
+
+TEST(DesktopEntry, ExecQuotesTheProgramAsOneArgument) {
+  EXPECT_EQ(*settings::QuoteExecProgram("/opt/lumeskar/lumeskar"), "\"/opt/lumeskar/lumeskar\"");
+  EXPECT_EQ(*settings::QuoteExecProgram("/a b/\"q\" $v `c` 100%\\x"),
+            "\"/a b/\\\\\"q\\\\\" \\\\$v \\\\`c\\\\` 100%%\\\\\\\\x\"");
+  EXPECT_FALSE(settings::QuoteExecProgram("/bad\npath"));
+  EXPECT_FALSE(settings::QuoteExecProgram("/latin1-\xE9.bin"));
+  EXPECT_TRUE(settings::QuoteExecProgram("/utf8-\xC3\xA9.bin"));
+}
+
+}  // namespace

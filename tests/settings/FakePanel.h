@@ -1,0 +1,76 @@
+#pragma once
+// Option controls held in plain variables, wired to the real reactions the way
+// the window wires its check boxes: a state change runs the control's
+// reaction, a radio button's only when it becomes selected. Notices are
+// recorded; the missing-library write goes to a real settings file.
+#include <map>
+#include <string>
+#include <vector>
+
+#include "settings/OptionReactions.h"
+#include "settings/OptionsPanel.h"
+#include "settings/SettingsLoadSave.h"
+
+namespace testing_support {
+
+class FakePanel : public settings::OptionsPanel {
+ public:
+  using Option = settings::Option;
+
+  FakePanel(std::string settingsPath, bool libraryPresent)
+      : settingsPath_(std::move(settingsPath)), libraryPresent_(libraryPresent) {}
+
+  // Initial states of the controls before any settings are applied.
+  std::map<Option, bool> checked{{Option::Associate, false}, {Option::Extract, false},
+                                 {Option::ChooseExtract, true}, {Option::RunAfterExt, false},
+                                 {Option::UseBin, true},        {Option::UseCue, false},
+                                 {Option::WordWrap, true},      {Option::AlwaysOnTop, false}};
+  bool extractToDirEnabled = true;
+  bool extractDirEnabled = false;
+  bool afterRunEnabled = false;
+  bool wordWrap = true;
+  bool stayOnTop = false;
+  std::string extractDir, afterRun;
+  std::vector<std::string> notices;
+
+  bool IsChecked(Option o) const override { return checked.at(o); }
+  void SetChecked(Option o, bool on) override {
+    if (checked[o] == on) return;
+    const bool radio = o == Option::UseBin || o == Option::UseCue;
+    if (radio && on) checked[o == Option::UseBin ? Option::UseCue : Option::UseBin] = false;
+    checked[o] = on;
+    if (radio && !on) return;
+    switch (o) {
+      case Option::Extract: settings::ExtractToDirClicked(*this); break;
+      case Option::ChooseExtract: settings::ChooseExtractClicked(*this); break;
+      case Option::RunAfterExt: settings::AfterExtClicked(*this); break;
+      case Option::UseBin: settings::UseBinClicked(*this); break;
+      case Option::UseCue: settings::UseCueClicked(*this); break;
+      case Option::WordWrap: settings::WordWrapClicked(*this); break;
+      case Option::AlwaysOnTop: settings::AlwaysOnTopClicked(*this); break;
+      case Option::Associate: break;
+    }
+  }
+  void SetExtractToDirEnabled(bool on) override { extractToDirEnabled = on; }
+  void SetExtractDirEnabled(bool on) override { extractDirEnabled = on; }
+  void SetAfterRunEnabled(bool on) override { afterRunEnabled = on; }
+  std::string ExtractDir() const override { return extractDir; }
+  void SetExtractDir(const std::string& s) override { extractDir = s; }
+  std::string AfterRun() const override { return afterRun; }
+  void SetAfterRun(const std::string& s) override { afterRun = s; }
+  void SetWordWrap(bool on) override { wordWrap = on; }
+  void SetStayOnTop(bool on) override { stayOnTop = on; }
+  bool ExtractionLibraryPresent() const override { return libraryPresent_; }
+  std::string ExtractionLibraryFolder() const override { return "/opt/lumeskar/"; }
+  void ShowNotice(const std::string& text) override { notices.push_back(text); }
+  void WriteSetting(const std::string& key, const std::string& value) override {
+    settings::ProfileFile file(settingsPath_);
+    settings::WriteOption(file, key, value);
+  }
+
+ private:
+  std::string settingsPath_;
+  bool libraryPresent_;
+};
+
+}  // namespace testing_support

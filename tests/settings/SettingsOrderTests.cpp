@@ -1,0 +1,200 @@
+// Start-up load and "Apply" save of the option controls: the order of the
+// steps, run through the real reactions, decides the outcome.
+#include <gtest/gtest.h>
+
+#include "ChildProcess.h"
+#include "FakePanel.h"
+#include "TempFolder.h"
+#include "settings/SettingsKeys.h"
+#include "settings/SettingsLocation.h"
+
+using settings::Option;
+using testing_support::FakePanel;
+using testing_support::ReadFile;
+using testing_support::RunInChild;
+using testing_support::TempFolder;
+using testing_support::WriteFile;
+
+namespace {
+
+const char kNotice[] = "Extraction not supported - libunrar.so not found in /opt/lumeskar/";
+
+struct Loaded {
+  bool extract, dirEnabled, choose;
+};
+
+Loaded LoadWith(const std::string& text, bool library, std::vector<std::string>* notices = nullptr,
+                std::string* fileAfter = nullptr) {
+  TempFolder dir;
+  const std::string path = dir / "lumeskar.ini";
+  WriteFile(path, text);
+  FakePanel panel(path, library);
+  settings::LoadSettings(panel, settings::ProfileFile(path));
+  if (notices) *notices = panel.notices;
+  if (fileAfter) *fileAfter = ReadFile(path);
+  return {panel.IsChecked(Option::Extract), panel.extractDirEnabled, panel.IsChecked(Option::ChooseExtract)};
+}
+
+TEST(SettingsLoad, ExtractionChoicesWithLibraryPresent) {
+  struct Row {
+    const char* extract;  // nullptr: key absent
+    const char* choose;
+    Loaded expected;
+  };
+  const Row rows[] = {
+      {"Yes", "No", {true, true, false}},   {"No", "Yes", {false, false, true}},
+      {nullptr, "Yes", {false, false, true}}, {"No", "No", {true, true, false}},
+      {nullptr, "No", {true, true, false}}, {"No", nullptr, {false, false, true}},
+      {nullptr, nullptr, {false, false, true}}, {"Yes", "Yes", {false, false, true}},
+      {"Yes", nullptr, {true, true, false}},
+  };
+  for (const auto& r : rows) {
+    std::string text = "[Options]\n";
+    if (r.extract) text += std::string("Extract=") + r.extract + "\n";
+    if (r.choose) text += std::string("ChooseExtract=") + r.choose + "\n";
+    std::vector<std::string> notices;
+    const Loaded got = LoadWith(text, true, &notices);
+    EXPECT_EQ(got.extract, r.expected.extract) << text;
+    EXPECT_EQ(got.dirEnabled, r.expected.dirEnabled) << text;
+    EXPECT_EQ(got.choose, r.expected.choose) << text;
+    EXPECT_TRUE(notices.empty()) << text;
+  }
+}
+
+TEST(SettingsLoad, ExtractionChoicesWithLibraryMissing) {
+  std::vector<std::string> notices;
+  std::string file;
+  // Both turn-ons are undone by the reaction, each with its notice; the
+  // "ChooseExtract" = "No" step then enables the folder box again.
+  Loaded got = LoadWith("[Options]\nExtract=Yes\nChooseExtract=No\n", false, &notices, &file);
+  EXPECT_FALSE(got.extract);
+  EXPECT_TRUE(got.dirEnabled);
+  EXPECT_FALSE(got.choose);
+  EXPECT_EQ(notices, (std::vector<std::string>{kNotice, kNotice}));
+  EXPECT_EQ(file, "[Options]\nExtract=No\nChooseExtract=No\n");  // written in place, at once
+
+  got = LoadWith("[Options]\nChooseExtract=Yes\n", false, &notices, &file);
+  EXPECT_FALSE(got.extract);
+  EXPECT_FALSE(got.dirEnabled);
+  EXPECT_TRUE(got.choose);  // already checked: no reaction runs
+  EXPECT_TRUE(notices.empty());
+  EXPECT_EQ(file, "[Options]\nChooseExtract=Yes\n");
+}
+
+TEST(SettingsLoad, OtherKeys) {
+  TempFolder dir;
+  const std::string path = dir / "lumeskar.ini";
+  const std::string longCommand(2100, 'c');
+  WriteFile(path,
+            "[options]\r\nwordwrap=yes\r\nALWAYSONTOP=Yes\r\nRunAfterExt=Yes\r\nUseBin=Yes\r\nUseCue=Yes\r\n"
+            "ExtractTo= \"/media/My Releases\" \r\nAfterExtract=" + longCommand + "\r\n");
+  FakePanel panel(path, true);
+  settings::LoadSettings(panel, settings::ProfileFile(path));
+  EXPECT_TRUE(panel.IsChecked(Option::WordWrap));  // "yes" is not "Yes"
+  EXPECT_TRUE(panel.wordWrap);
+  EXPECT_TRUE(panel.IsChecked(Option::AlwaysOnTop));
+  EXPECT_TRUE(panel.stayOnTop);
+  EXPECT_TRUE(panel.IsChecked(Option::RunAfterExt));
+  EXPECT_TRUE(panel.afterRunEnabled);
+  EXPECT_TRUE(panel.IsChecked(Option::UseCue));  // the later of the two wins
+  EXPECT_FALSE(panel.IsChecked(Option::UseBin));
+  EXPECT_EQ(panel.extractDir, "/media/My Releases");
+  EXPECT_EQ(panel.afterRun, longCommand.substr(0, 2047));
+
+  FakePanel untouched(dir / "missing.ini", true);
+  settings::LoadSettings(untouched, settings::ProfileFile(dir / "missing.ini"));
+  EXPECT_TRUE(untouched.IsChecked(Option::ChooseExtract));
+  EXPECT_TRUE(untouched.wordWrap);
+  EXPECT_FALSE(std::filesystem::exists(dir / "missing.ini"));
+
+  WriteFile(path, "[Options]\nWordWrap=No\nAlwaysOnTop=No\n");
+  FakePanel off(path, true);
+  settings::LoadSettings(off, settings::ProfileFile(path));
+  EXPECT_FALSE(off.IsChecked(Option::WordWrap));
+  EXPECT_FALSE(off.wordWrap);
+}
+
+TEST(SettingsSave, FirstSaveFromInitialStateAndRoundTrip) {
+  TempFolder dir;
+  const std::string path = dir / "cfg/lumeskar/lumeskar.ini";
+  FakePanel panel(path, true);
+  settings::ProfileFile file(path);
+  settings::SaveSettings(panel, file);
+  EXPECT_EQ(ReadFile(path),
+            "[Options]\nUseBin=Yes\nChooseExtract=Yes\nWordWrap=Yes\nAlwaysOnTop=No\nAssociate=No\n"
+            "Extract=No\nRunAfterExt=No\nUseCue=No\nExtractTo=\nAfterExtract=\n");
+
+  // Keys keep their place when rewritten; a load brings the states back.
+  panel.SetChecked(Option::Extract, true);
+  panel.SetChecked(Option::UseCue, true);
+  panel.SetChecked(Option::WordWrap, false);
+  panel.extractDir = "/srv/out";
+  panel.afterRun = "burn \"%F\"";
+  settings::SaveSettings(panel, file);
+  EXPECT_EQ(ReadFile(path),
+            "[Options]\nUseBin=No\nChooseExtract=No\nWordWrap=No\nAlwaysOnTop=No\nAssociate=No\n"
+            "Extract=Yes\nRunAfterExt=No\nUseCue=Yes\nExtractTo=/srv/out\nAfterExtract=burn \"%F\"\n");
+  FakePanel reloaded(path, true);
+  settings::LoadSettings(reloaded, file);
+  EXPECT_TRUE(reloaded.IsChecked(Option::Extract));
+  EXPECT_TRUE(reloaded.extractDirEnabled);
+  EXPECT_TRUE(reloaded.IsChecked(Option::UseCue));
+  EXPECT_FALSE(reloaded.wordWrap);
+  EXPECT_EQ(reloaded.extractDir, "/srv/out");
+  EXPECT_EQ(reloaded.afterRun, "burn \"%F\"");  // quotes not at both ends stay
+}
+
+TEST(SettingsSave, StopsAtTheKeyThatCannotBeWritten) {
+  TempFolder dir;
+  const std::string path = dir / "lumeskar.ini";
+  // The first three keys fit under the size limit, the fourth does not.
+  const int code = RunInChild(
+      [&] {
+        FakePanel panel(path, true);
+        settings::ProfileFile file(path);
+        try {
+          settings::SaveSettings(panel, file);
+        } catch (const settings::WriteError& e) {
+          return std::string(e.what()) == "Unable to write to " + path ? 0 : 2;
+        }
+        return 1;
+      },
+      {.maxFileSize = 60});
+  EXPECT_EQ(code, 0);
+  EXPECT_EQ(ReadFile(path), "[Options]\nUseBin=Yes\nChooseExtract=Yes\nWordWrap=Yes\n");
+}
+
+TEST(SettingsSave, MissingLibraryWriteFailureStopsTheLoad) {
+  TempFolder dir;
+  const std::string path = dir / "lumeskar.ini";
+  WriteFile(path, "[Options]\nExtract=Yes\nWordWrap=No\n");
+  chmod(path.c_str(), 0444);
+  const int code = RunInChild(
+      [&] {
+        FakePanel panel(path, false);
+        try {
+          settings::LoadSettings(panel, settings::ProfileFile(path));
+        } catch (const settings::WriteError&) {
+          // The load ends at the failing write: word wrap is still on.
+          return panel.wordWrap && panel.notices.size() == 1 ? 0 : 2;
+        }
+        return 1;
+      },
+      {.unprivileged = true});
+  EXPECT_EQ(code, 0);
+}
+
+TEST(SettingsLocation, BesideTheProgramOrInTheConfigHome) {
+  TempFolder dir;
+  const std::string programDir = dir.Path() + "/";
+  EXPECT_EQ(settings::SettingsPathFor(programDir, "lumeskar", "/xdg/cfg", "/home/u"),
+            "/xdg/cfg/lumeskar/lumeskar.ini");
+  EXPECT_EQ(settings::SettingsPathFor(programDir, "lumeskar", "relative/cfg", "/home/u"),
+            "/home/u/.config/lumeskar/lumeskar.ini");
+  EXPECT_EQ(settings::SettingsPathFor(programDir, "lumeskar", "", "/home/u"), "/home/u/.config/lumeskar/lumeskar.ini");
+  WriteFile(dir / "lumeskar.ini", "");
+  EXPECT_EQ(settings::SettingsPathFor(programDir, "lumeskar", "/xdg/cfg", "/home/u"), programDir + "lumeskar.ini");
+  EXPECT_EQ(settings::SettingsPathFor(programDir, "renamed", "/xdg/cfg", "/home/u"), "/xdg/cfg/lumeskar/renamed.ini");
+}
+
+}  // namespace
