@@ -1,0 +1,58 @@
+#include "app/WordAtPoint.h"
+
+#include <algorithm>
+#include <array>
+
+namespace links {
+
+namespace {
+
+bool IsWordChar(char c) { return static_cast<unsigned char>(c) > 32; }
+
+char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool ContainsNoCase(std::string_view haystack, std::string_view needle) {
+  return std::search(haystack.begin(), haystack.end(), needle.begin(), needle.end(),
+                     [](char a, char b) { return Lower(a) == Lower(b); }) != haystack.end();
+}
+
+}  // namespace
+
+std::string WordInLine(std::string_view line, std::int64_t position) {
+  if (position < 0 || static_cast<std::uint64_t>(position) >= line.size()) return {};
+  const auto p = static_cast<std::size_t>(position);
+  if (!IsWordChar(line[p])) return {};
+  std::size_t a = p, b = p;
+  while (a > 0 && IsWordChar(line[a - 1])) --a;
+  while (b + 1 < line.size() && IsWordChar(line[b + 1])) ++b;
+  return std::string(line.substr(a, b - a + 1));
+}
+
+std::string WordUnderPointer(const DisplayLines& lines, std::optional<CharPosition> at) {
+  if (!at || at->line < 0) return {};
+  std::int64_t count = lines.LineCount();
+  if (count > 0 && lines.LineText(count - 1).empty()) --count;  // a final line break starts no line
+  if (at->line >= count) return {};
+  const std::int64_t first = lines.LineStart(at->line);
+  if (first < 0) return {};
+  const std::string text = lines.LineText(at->line);
+  if (text.empty()) return {};
+  return WordInLine(text, at->index - first);
+}
+
+bool IsWebLink(std::string_view word) {
+  static constexpr std::array<std::string_view, 3> kSchemes = {"http://", "https://", "ftp://"};
+  return std::any_of(kSchemes.begin(), kSchemes.end(), [&](std::string_view s) { return ContainsNoCase(word, s); });
+}
+
+bool IsMailLink(std::string_view word) {
+  return word.find('@') != word.npos && word.find('.') != word.npos;
+}
+
+PointerShape PointerFor(std::string_view word) {
+  if (IsWebLink(word) || IsMailLink(word)) return PointerShape::Hand;
+  if (word.find_first_of("@.") == word.npos) return PointerShape::Arrow;
+  return PointerShape::Unchanged;
+}
+
+}  // namespace links
