@@ -28,18 +28,6 @@ std::string WordInLine(std::string_view line, std::int64_t position) {
   return std::string(line.substr(a, b - a + 1));
 }
 
-std::string WordUnderPointer(const DisplayLines& lines, std::optional<CharPosition> at) {
-  if (!at || at->line < 0) return {};
-  std::int64_t count = lines.LineCount();
-  if (count > 0 && lines.LineText(count - 1).empty()) --count;  // a final line break starts no line
-  if (at->line >= count) return {};
-  const std::int64_t first = lines.LineStart(at->line);
-  if (first < 0) return {};
-  const std::string text = lines.LineText(at->line);
-  if (text.empty()) return {};
-  return WordInLine(text, at->index - first);
-}
-
 bool IsWebLink(std::string_view word) {
   static constexpr std::array<std::string_view, 3> kSchemes = {"http://", "https://", "ftp://"};
   return std::any_of(kSchemes.begin(), kSchemes.end(), [&](std::string_view s) { return ContainsNoCase(word, s); });

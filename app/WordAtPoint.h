@@ -4,37 +4,17 @@
 // separate words, every other code (punctuation and the artwork's codes above
 // 127 included) belongs to a word. A word never crosses a display line.
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 
 namespace links {
 
-// The display lines of a text box as the rule reads them: with word wrap on,
-// every wrapped line counts on its own.
-class DisplayLines {
- public:
-  virtual ~DisplayLines() = default;
-  virtual std::int64_t LineCount() const = 0;               // all display lines
-  virtual std::int64_t LineStart(std::int64_t line) const = 0;  // index of its first character, -1 if none
-  virtual std::string LineText(std::int64_t line) const = 0;    // its characters, without the line break
-};
-
-// The character the pointer is over: its index in the whole text and its
-// display line, both from 0. Full-width numbers, so every line of a large
-// text has its links.
-struct CharPosition {
-  std::int64_t index;
-  std::int64_t line;
-};
-
-// The maximal run of word characters in `line` around the 0-based `position`,
-// or "" when the position lies outside the line or on a separator.
+// The maximal run of word characters in the display line `line` (a wrapped
+// line counts on its own when word wrap is on) around the 0-based `position`
+// of the character under the pointer, or "" when that position lies outside
+// the line or on a separator. Positions are full-width numbers, so links work
+// anywhere in a large text.
 std::string WordInLine(std::string_view line, std::int64_t position);
-
-// The word under the pointer: "" when there is no position, the line is not
-// counted (an empty last line is not), or the position is not on a word.
-std::string WordUnderPointer(const DisplayLines& lines, std::optional<CharPosition> at);
 
 // A web link holds a "http://", "https://" or "ftp://" scheme, letter case ignored.
 bool IsWebLink(std::string_view word);

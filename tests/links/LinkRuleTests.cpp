@@ -2,74 +2,44 @@
 // click opens, on plain texts.
 #include <gtest/gtest.h>
 
-#include <vector>
-
 #include "app/LinkTarget.h"
 #include "app/WordAtPoint.h"
 
 namespace {
 
-using links::CharPosition;
 using links::PointerShape;
 
-// Display lines laid end to end, each followed by one line break character.
-class Lines : public links::DisplayLines {
- public:
-  explicit Lines(std::vector<std::string> lines) : lines_(std::move(lines)) {}
-  std::int64_t LineCount() const override { return static_cast<std::int64_t>(lines_.size()); }
-  std::int64_t LineStart(std::int64_t line) const override {
-    std::int64_t start = 0;
-    for (std::int64_t i = 0; i < line; ++i) start += static_cast<std::int64_t>(lines_[i].size()) + 1;
-    return start;
-  }
-  std::string LineText(std::int64_t line) const override { return lines_[line]; }
-
- private:
-  std::vector<std::string> lines_;
-};
-
-TEST(WordUnderPointer, FollowsTheLineAndSeparators) {
-  const Lines text({"see http://a.b/c now", "\tx\xDB\xB2mail@host.org\xB2\xDB", "", "last"});
+TEST(WordInLine, RunsToSeparatorsAndTheLineEdges) {
+  const std::string line = "see http://a.b/c now";
+  const std::string art = "\tx\xDB\xB2mail@host.org\xB2\xDB";
   struct Case {
-    std::int64_t index, line;
+    const std::string& line;
+    std::int64_t position;
     const char* word;
   } cases[] = {
-      {0, 0, "see"},           {2, 0, "see"},          {3, 0, ""},  // on the blank
-      {4, 0, "http://a.b/c"},  {15, 0, "http://a.b/c"}, {19, 0, "now"},
-      {20, 0, ""},  // just past the line's last character
-      {21, 1, ""},  // the tab
-      {22, 1, "x\xDB\xB2mail@host.org\xB2\xDB"},  // artwork codes belong to the word
-      {21 + 18, 1, "x\xDB\xB2mail@host.org\xB2\xDB"},
-      {41, 2, ""},  // an empty line in the middle
-      {42, 3, "last"}, {45, 3, "last"},
-      {46, 3, ""},  {3, 9, ""},  {-1, 0, ""},
+      {line, 0, "see"},           {line, 2, "see"},           {line, 3, ""},  // on the blank
+      {line, 4, "http://a.b/c"},  {line, 15, "http://a.b/c"}, {line, 19, "now"},
+      {line, 20, ""},  // just past the line's last character
+      {line, -1, ""},
+      {art, 0, ""},  // the tab
+      {art, 1, "x\xDB\xB2mail@host.org\xB2\xDB"},  // artwork codes belong to the word
+      {art, 18, "x\xDB\xB2mail@host.org\xB2\xDB"},
   };
-  for (const auto& c : cases)
-    EXPECT_EQ(links::WordUnderPointer(text, CharPosition{c.index, c.line}), c.word) << c.index << "," << c.line;
-  EXPECT_EQ(links::WordUnderPointer(text, std::nullopt), "");
+  for (const auto& c : cases) EXPECT_EQ(links::WordInLine(c.line, c.position), c.word) << c.position;
+  EXPECT_EQ(links::WordInLine("", 0), "");
+  EXPECT_EQ(links::WordInLine(std::string("a\x01" "b\x7F\xFF c", 7), 2), "b\x7F\xFF");  // control codes separate
 
-  // A final line break starts no counted line; the pointer there finds nothing.
-  const Lines endsInBreak({"a@b.c", ""});
-  EXPECT_EQ(links::WordUnderPointer(endsInBreak, CharPosition{6, 1}), "");
-  EXPECT_EQ(links::WordUnderPointer(endsInBreak, CharPosition{0, 0}), "a@b.c");
-}
-
-TEST(WordUnderPointer, WrappedPiecesStandAloneAndLargeTextsWork) {
   // A web address wrapped over two display lines: each piece is judged alone.
-  const Lines wrapped({"visit http://example", ".org/page@x now"});
-  const std::string first = links::WordUnderPointer(wrapped, CharPosition{8, 0});
-  const std::string second = links::WordUnderPointer(wrapped, CharPosition{22, 1});
+  const std::string first = links::WordInLine("visit http://example", 8);
+  const std::string second = links::WordInLine(".org/page@x now", 3);
   EXPECT_EQ(first, "http://example");
   EXPECT_EQ(links::PointerFor(first), PointerShape::Hand);
   EXPECT_EQ(second, ".org/page@x");
   EXPECT_EQ(links::PointerFor(second), PointerShape::Hand);  // holds "@" and "."
 
-  // Beyond 65,536 characters and lines the numbers do not wrap around.
-  std::vector<std::string> many(70000, "plain");
-  many.back() = "http://far.example/";
-  const Lines big(many);
-  const std::int64_t lastLine = 69999;
-  EXPECT_EQ(links::WordUnderPointer(big, CharPosition{big.LineStart(lastLine) + 3, lastLine}), "http://far.example/");
+  // Positions beyond 65,536 do not wrap around.
+  const std::string longLine = std::string(70000, 'x') + " http://far.example/";
+  EXPECT_EQ(links::WordInLine(longLine, 70003), "http://far.example/");
 }
 
 TEST(LinkRules, PointerShapes) {
