@@ -39,10 +39,14 @@ FileCrcStatus FileCrc32(const std::string& path, uint32_t& checksum, const CrcCh
   if (fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode)) return FileCrcStatus::Unreadable;
   posix_fadvise(file.fd, 0, 0, POSIX_FADV_SEQUENTIAL);
 
-  const uint64_t size = static_cast<uint64_t>(st.st_size);
-  const size_t bufferBytes = size < kCrcChunkBytes ? static_cast<size_t>(size) + 1 : kCrcChunkBytes;
-  std::unique_ptr<unsigned char[]> buffer(new (std::nothrow) unsigned char[bufferBytes]);
+  // One chunk buffer per thread, kept between calls: a release of many
+  // volumes then pays for allocating and faulting in the buffer only once.
+  // A nested call from inside the hook is harmless: the hook runs only after
+  // the chunk in the buffer has been taken into the register.
+  thread_local std::unique_ptr<unsigned char[]> buffer;
+  if (!buffer) buffer.reset(new (std::nothrow) unsigned char[kCrcChunkBytes]);
   if (!buffer) return FileCrcStatus::Unreadable;
+  const size_t bufferBytes = kCrcChunkBytes;
 
   uint32_t crc = 0xFFFFFFFFu;
   uint64_t done = 0;
