@@ -1,0 +1,12 @@
+#pragma once
+// Code page 437: the character set .nfo art is drawn in. Every byte maps to
+// the character the old PC text screen showed for it, including the graphic
+// characters of the control range; TAB, CR and LF keep their meaning.
+#include <string>
+#include <string_view>
+
+// The Unicode character shown for byte `b`.
+char16_t Cp437ToUnicode(unsigned char b);
+
+// The whole byte string as UTF-16 text, one character per byte.
+std::u16string Cp437Decode(std::string_view bytes);

@@ -1,0 +1,102 @@
+// Start-up: everything that happens before the window is first shown, in a
+// fixed order: plug-in folder and button, settings, association state, the
+// .nfo text, the release's SFV file or disc folders, and the origin site.
+#include <QFile>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+
+#include "app/Cp437.h"
+#include "app/Dialogs.h"
+#include "app/NfoText.h"
+#include "app/ReleaseContext.h"
+#include "app/Unit1.h"
+#include "platform/DirSearch.h"
+#include "platform/ProgramDir.h"
+#include "release/OriginSite.h"
+#include "release/ReleaseDiscovery.h"
+
+namespace {
+
+// Reads a whole regular file; nothing for a folder or a file that cannot be opened.
+std::optional<std::string> ReadWholeFile(const std::string& path) {
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) return std::nullopt;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad()) return std::nullopt;
+  return bytes;
+}
+
+QString Cp437Text(std::string_view bytes) { return QString::fromStdU16String(Cp437Decode(bytes)); }
+
+void ReportCannotOpen(const std::string& path) {
+  ReportError(QStringLiteral("Cannot open file %1").arg(FromLocal(path)));
+}
+
+}  // namespace
+
+void TForm1::FormCreate(const QString& argument) {
+  cdcount = 0;
+
+  // The plug-in folder; failing to create it does not matter.
+  std::error_code ec;
+  std::filesystem::create_directories(platform::ProgramDir() + "Plugins", ec);
+
+  if (platform::FileExists(platform::ProgramDir() + "PluginManager")) pluginbutton->show();
+
+  if (!LoadSettings()) return;
+  if (!ProbeAssociation()) return;
+
+  if (argument.isEmpty()) return;
+  const std::string path = ToLocal(argument);
+
+  edit->clear();
+  std::optional<std::string> bytes = ReadWholeFile(path);
+  if (!bytes) {
+    ReportCannotOpen(path);
+    return;
+  }
+  std::vector<std::string> lines = SplitLines(*bytes);
+  RemoveEmptyLines(lines);
+  QStringList shown;
+  shown.reserve(static_cast<qsizetype>(lines.size()));
+  for (const auto& line : lines) shown << Cp437Text(line);
+  edit->setPlainText(shown.join(QChar('\n')));
+
+  DiscoverRelease(release::FolderOf(path));
+}
+
+void TForm1::DiscoverRelease(const std::string& folder) {
+  release::Discovery found;
+  found.searchName = sfvsearch.Name;
+  release::DiscoverRelease(folder, found);
+  sfvsearch.Name = found.searchName;
+  for (int n = 1; n <= 6; ++n) cdsfv[n] = found.cdsfv[n];
+
+  if (!found.sfvfile.empty()) {
+    sfvfile = found.sfvfile;
+    std::optional<std::string> text = ReadWholeFile(sfvfile);
+    if (!text) {
+      ReportCannotOpen(sfvfile);
+      return;
+    }
+    sfvmemo = NormalizeToCrLf(*text);
+    sfvfilelab->setText(QStringLiteral("Click here to SFV check this release"));
+  } else if (found.cdcount != 0) {
+    cdcount = found.cdcount;
+    sfvfilelab->setText(QString::fromStdString(release::DiscStatusText(cdcount)));
+  }
+
+  if (std::optional<std::string> site = release::OriginSite(sfvmemo)) {
+    // The label is one line high: only the taken text's first line shows.
+    fromsite->setText(Cp437Text(release::FirstLine(*site)));
+    fromsite->adjustSize();
+    fromsite->resize(fromsite->width(), 8);
+  }
+}

@@ -1,0 +1,139 @@
+// The main window, offscreen: start-up texts, release discovery as the user
+// sees it, the panels, and start-up errors.
+#include <QCheckBox>
+#include <QPlainTextEdit>
+#include <QTest>
+
+#include "WindowFixture.h"
+#include "app/ReleaseContext.h"
+
+namespace {
+const char* kWelcome = "Please load the program by double clicking an NFO file";
+}
+
+TEST_F(WindowTest, StartsWithoutArgumentShowingTheWelcomeTexts) {
+  TForm1& w = Open("");
+  EXPECT_EQ(w.edit->toPlainText(), "No SFV Opened");
+  EXPECT_EQ(w.sfvfilelab->text(), kWelcome);
+  EXPECT_EQ(w.fromsite->text(), "Unknown Site");
+  EXPECT_EQ(w.size(), QSize(531, 452));
+  EXPECT_TRUE(sfvfile.empty());
+  EXPECT_EQ(cdcount, 0);
+  EXPECT_TRUE(messages.isEmpty());
+  // Clicking the status line without a release does nothing.
+  Click(w.sfvfilelab);
+  EXPECT_EQ(w.sfvfilelab->text(), kWelcome);
+}
+
+TEST_F(WindowTest, LoadsTheNfoAsCodePage437WithEmptyLinesRemoved) {
+  std::string nfo = WriteFile("rel/x.nfo", "A\r\n\r\n\r\nB\xDB\xDF\r\n\r\nC\n");
+  TForm1& w = Open(nfo);
+  EXPECT_EQ(w.edit->toPlainText(), QString::fromUtf8("A\n\nB\u2588\u2580\nC"));
+  EXPECT_EQ(w.edit->font().family(), "Lumeskar Terminal");
+  // No SFV beside it: the status line and the site stay as they were.
+  EXPECT_EQ(w.sfvfilelab->text(), kWelcome);
+  EXPECT_EQ(w.fromsite->text(), "Unknown Site");
+}
+
+TEST_F(WindowTest, FindsTheSfvAndShowsTheOriginSite) {
+  WriteFile("rel/b.sfv", "; Uploaded on the mighty Other\r\nb.rar 00000000\r\n");
+  WriteFile("rel/A.SFV", "; Uploaded on the mighty SiteName\r\n; more\r\ngame.rar 1234ABCD\n");
+  std::string nfo = WriteFile("rel/x.nfo", "art");
+  TForm1& w = Open(nfo);
+  EXPECT_EQ(sfvfile, Path("rel/A.SFV"));  // case ignored; first in sorted order
+  EXPECT_EQ(sfvsearch.Name, "A.SFV");
+  EXPECT_EQ(w.sfvmemo, "; Uploaded on the mighty SiteName\r\n; more\r\ngame.rar 1234ABCD\r\n");
+  EXPECT_EQ(w.sfvfilelab->text(), "Click here to SFV check this release");
+  EXPECT_EQ(w.fromsite->text(), "SiteName");
+  EXPECT_LE(w.fromsite->height(), 11);
+  // The status label widens and narrows with its text.
+  EXPECT_EQ(w.sfvfilelab->width(), 36 * 6);
+}
+
+TEST_F(WindowTest, ReportsMultiDiscReleasesAndIgnoresClicksOnThem) {
+  WriteFile("rel/cd1/one.sfv", "a 00000000\r\n");
+  WriteFile("rel/CD3/three.sfv", "a 00000000\r\n");
+  std::string nfo = WriteFile("rel/x.nfo", "art");
+  TForm1& w = Open(nfo);
+  EXPECT_EQ(w.sfvfilelab->text(), "Multiple release detected. (3 CD's) - SFV check unsupported");
+  EXPECT_EQ(cdcount, 3);
+  EXPECT_TRUE(sfvfile.empty());
+  EXPECT_TRUE(w.sfvmemo.empty());
+  EXPECT_EQ(w.fromsite->text(), "Unknown Site");
+  Click(w.sfvfilelab);
+  EXPECT_EQ(w.sfvfilelab->text(), "Multiple release detected. (3 CD's) - SFV check unsupported");
+  EXPECT_TRUE(messages.isEmpty());
+}
+
+TEST_F(WindowTest, UnreadableNfoIsReportedAndTheWindowStillOpens) {
+  std::string missing = Path("gone/x.nfo");
+  TForm1& w = Open(missing);
+  ASSERT_EQ(messages.size(), 1);
+  EXPECT_EQ(messages[0], QString::fromStdString("Cannot open file " + missing + "."));
+  EXPECT_EQ(w.edit->toPlainText(), "");
+  EXPECT_EQ(w.sfvfilelab->text(), kWelcome);
+
+  // A folder given as the file is reported the same way.
+  messages.clear();
+  form.reset();
+  ResetReleaseContext();
+  WriteFile("folder.nfo/inside", "");
+  Open(Path("folder.nfo"));
+  ASSERT_EQ(messages.size(), 1);
+  EXPECT_TRUE(messages[0].startsWith("Cannot open file "));
+}
+
+TEST_F(WindowTest, SfvThatCannotBeLoadedStopsStartUpWithAnError) {
+  WriteFile("rel/x.sfv/inside", "");  // a folder named like an SFV file
+  std::string nfo = WriteFile("rel/x.nfo", "art");
+  TForm1& w = Open(nfo);
+  ASSERT_EQ(messages.size(), 1);
+  EXPECT_EQ(messages[0], QString::fromStdString("Cannot open file " + Path("rel/x.sfv") + "."));
+  EXPECT_EQ(w.sfvfilelab->text(), kWelcome);
+  EXPECT_EQ(sfvsearch.Name, "x.sfv");
+}
+
+TEST_F(WindowTest, HelpAndOptionsPanelsExcludeEachOther) {
+  TForm1& w = Open("");
+  w.show();
+  EXPECT_TRUE(w.aboutbox->isHidden());
+  EXPECT_TRUE(w.optionspanel->isHidden());
+  Click(w.helplab);
+  EXPECT_TRUE(w.aboutbox->isVisible());
+  Click(w.transparentlab);  // Options while About is open: nothing
+  EXPECT_TRUE(w.optionspanel->isHidden());
+  Click(w.Button1);  // Close
+  EXPECT_TRUE(w.aboutbox->isHidden());
+  Click(w.transparentlab);
+  EXPECT_TRUE(w.optionspanel->isVisible());
+  Click(w.helplab);  // Help while Options is open: nothing
+  EXPECT_TRUE(w.aboutbox->isHidden());
+  // Cancel closes the panel and undoes nothing.
+  w.wwrapcb->setChecked(false);
+  Click(w.Button3);
+  EXPECT_TRUE(w.optionspanel->isHidden());
+  EXPECT_FALSE(w.wwrapcb->isChecked());
+}
+
+TEST_F(WindowTest, ComponentsSitWhereTheLayoutPutsThem) {
+  TForm1& w = Open("");
+  EXPECT_EQ(w.edit->geometry(), QRect(0, 0, 531, 427));
+  EXPECT_EQ(w.sfvfilelab->geometry(), QRect(0, 432, 324, 8));
+  EXPECT_EQ(w.helplab->geometry(), QRect(496, 439, 33, 11));
+  EXPECT_EQ(w.optionspanel->geometry(), QRect(16, 64, 489, 329));
+  EXPECT_EQ(w.aboutbox->geometry(), QRect(16, 104, 489, 249));
+  EXPECT_EQ(w.popupdir->geometry(), QRect(72, 200, 393, 65));
+  EXPECT_EQ(w.sfvpopuppanel->geometry(), QRect(72, 200, 393, 65));
+  EXPECT_TRUE(w.cancelab->isHidden());
+  EXPECT_TRUE(w.pluginbutton->isHidden());
+  EXPECT_TRUE(w.choosecb->isChecked());
+  EXPECT_TRUE(w.wwrapcb->isChecked());
+  EXPECT_TRUE(w.binbutton->isChecked());
+  EXPECT_FALSE(w.extracttodir->isEnabled());
+  EXPECT_TRUE(w.windowTitle().startsWith("Lumeskar - "));
+  // An 80-column line fits the viewer without wrapping.
+  w.show();
+  QFontMetrics fm(w.edit->font());
+  EXPECT_EQ(fm.horizontalAdvance(QString(80, QChar(0x2588))), 480);
+  EXPECT_LE(480, w.edit->viewport()->width());
+}
