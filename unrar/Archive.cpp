@@ -186,7 +186,14 @@ int Archive::notifyVolume(const std::string& name) {
   return 0;
 }
 
+// A failed change is remembered, so the caller is not asked again for a
+// volume it has already declined and later reads report the same error.
 int Archive::nextVolume() {
+  if (!volumeError_) volumeError_ = switchVolume();
+  return volumeError_;
+}
+
+int Archive::switchVolume() {
   if (volIndex_ + 1 >= kMaxVolumes) return ERAR_EOPEN;
   const bool newNumbering = flags_ & ROADF_NEWNUMBERING;
   std::string name = nextVolumeName(volPath_, newNumbering);
@@ -284,6 +291,7 @@ int Archive::readHeader() {
   if (haveEntry_ && !entryDone_)
     if (int r = skipEntry()) return r;
   haveEntry_ = false;
+  if (volumeError_) return volumeError_;
   if (atEnd_) return ERAR_END_ARCHIVE;
   // Every block moves pos_ forward within a volume of finite size, and
   // volumes are bounded in number, so this loop ends.

@@ -41,6 +41,7 @@ private:
   int readMain(int fd, uint64_t size, uint64_t& pos, Block& main);
   int readBlock(uint64_t offset, Block& b);
   int nextVolume();
+  int switchVolume();
   int askVolume(std::string& name);
   int notifyVolume(const std::string& name);
   int continueEntry();
@@ -71,6 +72,7 @@ private:
   uint64_t endNumber_ = 0;    // RAR 4 end-block volume number last seen
   std::vector<std::string> volumes_;
   bool atEnd_ = false;
+  int volumeError_ = 0;       // a volume change failed: the set ends there
   bool filesInVolume_ = false;
 
   bool haveEntry_ = false;

@@ -24,7 +24,10 @@ void parseTimes(ByteCursor& c, FileHeader& f) {
     present[i] = flags & (2u << i);
     if (!present[i]) continue;
     if (unixFormat) secs[i] = int64_t(c.u32());
-    else *fields[i] = c.u32() | uint64_t(c.u32()) << 32;
+    else {
+      uint64_t low = c.u32();
+      *fields[i] = low | uint64_t(c.u32()) << 32;
+    }
   }
   if (!unixFormat) return;
   for (int i = 0; i < 3; ++i) {

@@ -147,8 +147,10 @@ uint64_t unixNsToFiletime(int64_t ns) {
 }
 
 int64_t filetimeToUnixNs(uint64_t ft) {
-  if (ft > uint64_t(INT64_MAX / 100)) ft = uint64_t(INT64_MAX / 100);
-  return (int64_t(ft) - kFiletimeUnixEpoch) * 100;
+  const int64_t limit = INT64_MAX / 100;
+  int64_t ticks = ft > uint64_t(INT64_MAX) ? INT64_MAX : int64_t(ft);
+  ticks -= kFiletimeUnixEpoch;
+  return (ticks > limit ? limit : ticks) * 100;
 }
 
 void copyField(char* dst, size_t cap, const std::string& s) {

@@ -1,0 +1,324 @@
+// Damaged data, missing and misordered volumes, encryption, solid RAR 4,
+// hostile names and comments, through the C API.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "tests/unrar/UnrarLib.h"
+#include "tools/RarWriter.h"
+
+namespace fs = std::filesystem;
+using namespace rarwriter;
+
+namespace {
+
+struct VolumeAsk {
+  std::string replacement;  // name to answer with; empty = cancel
+  int asks = 0;
+  int notifies = 0;
+};
+
+int CALLBACK volumeCallback(UINT msg, LPARAM user, LPARAM p1, LPARAM p2) {
+  auto* v = reinterpret_cast<VolumeAsk*>(user);
+  if (msg != UCM_CHANGEVOLUME) return 0;
+  if (p2 == RAR_VOL_NOTIFY) { ++v->notifies; return 1; }
+  ++v->asks;
+  if (v->replacement.empty()) return -1;
+  strcpy(reinterpret_cast<char*>(p1), v->replacement.c_str());
+  return 1;
+}
+
+struct PasswordAsk {
+  const char* answer;
+  int asks = 0;
+};
+
+int CALLBACK passwordCallback(UINT msg, LPARAM user, LPARAM p1, LPARAM p2) {
+  auto* p = reinterpret_cast<PasswordAsk*>(user);
+  if (msg != UCM_NEEDPASSWORD) return 0;
+  ++p->asks;
+  if (!p->answer) return -1;
+  snprintf(reinterpret_cast<char*>(p1), size_t(p2), "%s", p->answer);
+  return 1;
+}
+
+std::vector<std::string> splitSet(const TempDir& dir, Format format, uint64_t size = 40'000) {
+  RarOptions o = opts(format);
+  o.volumeSize = size;
+  return WriteRar(dir.path().string(), "s", {File("first", "1"), Pattern("p.bin", 150'000, 9), File("last", "z")}, o);
+}
+
+}  // namespace
+
+TEST(UnrarFailures, CrcMismatchRemovesTheFileUnlessKeptBroken) {
+  for (Format format : {Format::Rar4, Format::Rar5}) {
+    TempDir dir;
+    RarEntry bad = File("bad.txt", "damaged contents");
+    bad.damageData = true;
+    auto vols = WriteRar(dir.path().string(), "c", {bad, File("good.txt", "fine")}, opts(format));
+    RunResult r = runArchive(vols[0], RAR_EXTRACT, dir / "out");
+    EXPECT_EQ(r.codes, (std::vector<int>{ERAR_BAD_DATA, 0}));
+    EXPECT_EQ(listTree(dir / "out"), std::vector<std::string>{"good.txt"});
+
+    r = runArchive(vols[0], RAR_EXTRACT, dir / "keep", ROADOF_KEEPBROKEN);
+    EXPECT_EQ(r.codes, (std::vector<int>{ERAR_BAD_DATA, 0}));
+    EXPECT_EQ(readFile(dir / "keep/bad.txt").size(), 16u);
+
+    EXPECT_EQ(runArchive(vols[0], RAR_TEST, "").codes, (std::vector<int>{ERAR_BAD_DATA, 0}));
+  }
+}
+
+TEST(UnrarFailures, DamagedHeaders) {
+  TempDir dir;
+  RarEntry e = File("x", "x");
+  e.damageHeader = true;
+  auto vols = WriteRar(dir.path().string(), "h", {File("ok", "ok"), e}, opts(Format::Rar4));
+  RunResult r = runArchive(vols[0], RAR_EXTRACT, dir / "out");
+  EXPECT_EQ(r.names, std::vector<std::string>{"ok"});
+  EXPECT_EQ(r.endCode, ERAR_BAD_DATA);
+
+  writeFile(dir / "not.rar", "just some text, not an archive");
+  EXPECT_EQ(runArchive(dir / "not.rar", RAR_TEST, "").openResult, unsigned(ERAR_BAD_ARCHIVE));
+  EXPECT_EQ(runArchive(dir / "absent.rar", RAR_TEST, "").openResult, unsigned(ERAR_EOPEN));
+  std::string broken = readFile(vols[0]);
+  broken[9] ^= 0x40;  // inside the main header
+  writeFile(dir / "broken.rar", broken);
+  EXPECT_EQ(runArchive(dir / "broken.rar", RAR_TEST, "").openResult, unsigned(ERAR_BAD_DATA));
+}
+
+TEST(UnrarFailures, MissingVolumeIsAnErrorOrAskedFor) {
+  for (Format format : {Format::Rar4, Format::Rar5}) {
+    TempDir dir;
+    auto vols = splitSet(dir, format);
+    ASSERT_GE(vols.size(), 4u);
+    // Volumes from the third on live in another folder.
+    fs::create_directories(dir / "other");
+    for (size_t i = 2; i < vols.size(); ++i)
+      fs::rename(vols[i], fs::path(dir / "other") / fs::path(vols[i]).filename());
+    std::string moved = (fs::path(dir / "other") / fs::path(vols[2]).filename()).string();
+
+    // No callback: the split file fails; nothing partial is left.
+    RunResult r = runArchive(vols[0], RAR_EXTRACT, dir / "out");
+    ASSERT_EQ(r.codes.size(), 2u);
+    EXPECT_EQ(r.codes[1], ERAR_EOPEN);
+    EXPECT_EQ(r.endCode, ERAR_EOPEN);
+    EXPECT_EQ(listTree(dir / "out"), std::vector<std::string>{"first"});
+
+    // The caller cancels: asked once, and the set is not retried.
+    VolumeAsk cancel;
+    r = runArchive(vols[0], RAR_TEST, "", 0, volumeCallback, LPARAM(&cancel));
+    EXPECT_EQ(r.codes.back(), ERAR_EOPEN);
+    EXPECT_EQ(cancel.asks, 1);
+
+    // The caller names the file; the volumes after it are found beside it.
+    VolumeAsk answer{moved};
+    r = runArchive(vols[0], RAR_EXTRACT, dir / "ok", 0, volumeCallback, LPARAM(&answer));
+    EXPECT_EQ(r.codes, (std::vector<int>{0, 0, 0}));
+    EXPECT_EQ(answer.asks, 1);
+    EXPECT_EQ(answer.notifies, int(vols.size()) - 1);
+    EXPECT_TRUE(readFile(dir / "ok/p.bin") == PatternBytes(9, 0, 150'000));
+
+    // A CHANGEVOLPROC answering 0 cancels as well.
+    UnrarLib& lib = UnrarLib::get();
+    RAROpenArchiveData od{};
+    od.ArcName = const_cast<char*>(vols[0].c_str());
+    od.OpenMode = RAR_OM_EXTRACT;
+    HANDLE h = lib.OpenArchive(&od);
+    lib.SetChangeVolProc(h, [](char*, int mode) { return mode == RAR_VOL_ASK ? 0 : 1; });
+    RARHeaderData hd{};
+    ASSERT_EQ(lib.ReadHeader(h, &hd), 0);
+    EXPECT_EQ(lib.ProcessFile(h, RAR_SKIP, nullptr, nullptr), 0);
+    ASSERT_EQ(lib.ReadHeader(h, &hd), 0);
+    EXPECT_EQ(lib.ProcessFile(h, RAR_TEST, nullptr, nullptr), ERAR_EOPEN);
+    lib.CloseArchive(h);
+  }
+}
+
+TEST(UnrarFailures, VolumesOutOfOrderOrSkipped) {
+  for (Format format : {Format::Rar4, Format::Rar5}) {
+    TempDir dir;
+    auto vols = splitSet(dir, format);
+    ASSERT_GE(vols.size(), 4u);
+    // Swap volumes 2 and 3 on disk.
+    std::string a = readFile(vols[1]), b = readFile(vols[2]);
+    writeFile(vols[1], b);
+    writeFile(vols[2], a);
+    RunResult r = runArchive(vols[0], RAR_EXTRACT, dir / "out");
+    ASSERT_GE(r.codes.size(), 2u);
+    EXPECT_NE(r.codes[1], 0);
+    EXPECT_FALSE(fs::exists(dir / "out/p.bin"));
+
+    // A missing volume replaced by a copy of a later one.
+    writeFile(vols[1], b);
+    writeFile(vols[2], b);
+    r = runArchive(vols[0], RAR_TEST, "");
+    ASSERT_GE(r.codes.size(), 2u);
+    EXPECT_NE(r.codes[1], 0);
+  }
+}
+
+TEST(UnrarFailures, EncryptedEntriesAndHeaders) {
+  for (Format format : {Format::Rar4, Format::Rar5}) {
+    TempDir dir;
+    RarEntry secret = File("secret.txt", "plain but marked");
+    secret.encrypted = true;
+    auto vols = WriteRar(dir.path().string(), "e", {secret, File("open.txt", "o")}, opts(format));
+
+    RunResult r = runArchive(vols[0], RAR_EXTRACT, dir / "out");
+    EXPECT_EQ(r.codes, (std::vector<int>{ERAR_MISSING_PASSWORD, 0}));
+
+    PasswordAsk refuse{nullptr};
+    r = runArchive(vols[0], RAR_EXTRACT, dir / "out", 0, passwordCallback, LPARAM(&refuse));
+    EXPECT_EQ(r.codes[0], ERAR_MISSING_PASSWORD);
+    EXPECT_EQ(refuse.asks, 1);
+
+    PasswordAsk give{"pw"};
+    r = runArchive(vols[0], RAR_EXTRACT, dir / "out", 0, passwordCallback, LPARAM(&give));
+    EXPECT_EQ(r.codes, (std::vector<int>{ERAR_UNKNOWN_FORMAT, 0}));
+    EXPECT_EQ(listTree(dir / "out"), std::vector<std::string>{"open.txt"});
+
+    UnrarLib& lib = UnrarLib::get();
+    RAROpenArchiveData od{};
+    od.ArcName = const_cast<char*>(vols[0].c_str());
+    od.OpenMode = RAR_OM_EXTRACT;
+    HANDLE h = lib.OpenArchive(&od);
+    RARHeaderData hd{};
+    ASSERT_EQ(lib.ReadHeader(h, &hd), 0);
+    EXPECT_EQ(hd.Flags & RHDF_ENCRYPTED, unsigned(RHDF_ENCRYPTED));
+    lib.SetPassword(h, const_cast<char*>("pw"));
+    EXPECT_EQ(lib.ProcessFile(h, RAR_TEST, nullptr, nullptr), ERAR_UNKNOWN_FORMAT);
+    lib.CloseArchive(h);
+
+    RarOptions o = opts(format);
+    o.encryptedHeaders = true;
+    auto hidden = WriteRar(dir.path().string(), "eh", {File("x", "x")}, o);
+    EXPECT_EQ(runArchive(hidden[0], RAR_TEST, "").openResult, unsigned(ERAR_MISSING_PASSWORD));
+    PasswordAsk again{"pw"};
+    EXPECT_EQ(runArchive(hidden[0], RAR_TEST, "", 0, passwordCallback, LPARAM(&again)).openResult,
+              unsigned(ERAR_UNKNOWN_FORMAT));
+  }
+}
+
+TEST(UnrarFailures, SolidRar4) {
+  TempDir dir;
+  // Stored entries of a solid archive need no earlier state and extract.
+  RarOptions o = opts(Format::Rar4);
+  o.solid = true;
+  auto vols = WriteRar(dir.path().string(), "solid", {File("a", "aa"), File("b", "bb")}, o);
+  RunResult stored = runArchive(vols[0], RAR_EXTRACT, dir / "stored");
+  EXPECT_EQ(stored.flags & ROADF_SOLID, unsigned(ROADF_SOLID));
+  EXPECT_EQ(stored.codes, (std::vector<int>{0, 0}));
+  EXPECT_EQ(readFile(dir / "stored/b"), "bb");
+
+  // A compressed entry that continues a solid stream cannot be decoded.
+  std::string fixture = std::string(LUMESKAR_SHARED_FIXTURES) + "/test_read_format_rar_compress_normal.rar";
+  if (!fs::exists(fixture)) GTEST_SKIP() << "no shared fixtures";
+  std::string bytes = readFile(fixture);
+  size_t pos = bytes.find("testdir\\LibarchiveAddingTest.html");
+  ASSERT_NE(pos, std::string::npos);
+  size_t head = pos - 32;  // start of that file header
+  ASSERT_EQ(uint8_t(bytes[head + 2]), 0x74);
+  bytes[head + 3] = char(uint8_t(bytes[head + 3]) | 0x10);
+  unsigned size = uint8_t(bytes[head + 5]) | uint8_t(bytes[head + 6]) << 8;
+  uint32_t crc = Crc32(0, bytes.data() + head + 2, size - 2);
+  bytes[head] = char(crc);
+  bytes[head + 1] = char(crc >> 8);
+  writeFile(dir / "patched.rar", bytes);
+  RunResult r = runArchive(dir / "patched.rar", RAR_EXTRACT, dir / "out");
+  ASSERT_EQ(r.names.size(), 6u);
+  EXPECT_EQ(r.codes[2], 0);                    // testdir/test.txt: compressed, not solid
+  EXPECT_EQ(r.codes[3], ERAR_UNKNOWN_FORMAT);  // continues a solid stream
+  EXPECT_FALSE(fs::exists(dir / "out/testdir/LibarchiveAddingTest.html"));
+}
+
+TEST(UnrarFailures, HostileNamesNeverLeaveTheDestination) {
+  for (Format format : {Format::Rar4, Format::Rar5}) {
+    TempDir dir;
+    fs::create_directories(dir / "dest");
+    std::vector<RarEntry> entries = {
+        File("../evil.txt", "e"),          File("/tmp/unrar-abs-evil.txt", "e"), File("a/../../evil2.txt", "e"),
+        Link("outlink", "/etc"),            File("outlink/passwd-copy", "e"),      Link("uplink", "../../x"),
+        Link("inlink", "sub/../target.txt"), File("inlink", "through a link"),     File("target.txt", "t"),
+        File("./fine/./ok.txt", "ok"),
+    };
+    auto vols = WriteRar(dir.path().string(), "hostile", entries, opts(format));
+    RunResult r = runArchive(vols[0], RAR_EXTRACT, dir / "dest");
+    ASSERT_EQ(r.codes.size(), entries.size());
+    const int expected[] = {ERAR_ECREATE, ERAR_ECREATE, ERAR_ECREATE, ERAR_ECREATE, 0,
+                            ERAR_ECREATE, 0,            0,            0,            0};
+    for (size_t i = 0; i < entries.size(); ++i) EXPECT_EQ(r.codes[i], expected[i]) << entries[i].name;
+    EXPECT_FALSE(fs::exists(dir / "evil.txt"));
+    EXPECT_FALSE(fs::exists(dir / "evil2.txt"));
+    EXPECT_FALSE(fs::exists("/tmp/unrar-abs-evil.txt"));
+    EXPECT_EQ(listTree(dir.path()).size(), listTree(dir / "dest").size() + 1 + vols.size());
+    // "outlink" was refused, so "outlink/passwd-copy" is a plain folder.
+    EXPECT_TRUE(fs::is_directory(dir / "dest/outlink"));
+    // "inlink" became a regular file replacing the link, never writing through it.
+    EXPECT_EQ(readFile(dir / "dest/target.txt"), "t");
+    EXPECT_FALSE(fs::is_symlink(dir / "dest/inlink"));
+    EXPECT_EQ(readFile(dir / "dest/inlink"), "through a link");
+  }
+}
+
+TEST(UnrarFailures, NoWriteThroughALinkedFolder) {
+  TempDir dir;
+  fs::create_directories(dir / "dest");
+  fs::create_directories(dir / "outside");
+  auto vols = WriteRar(dir.path().string(), "l", {Link("d", "sub"), File("d/x.txt", "x")}, opts(Format::Rar5));
+  fs::create_directories(dir / "dest/sub");
+  RunResult r = runArchive(vols[0], RAR_EXTRACT, dir / "dest");
+  EXPECT_EQ(r.codes, (std::vector<int>{0, ERAR_ECREATE}));
+  EXPECT_TRUE(fs::is_symlink(dir / "dest/d"));
+  EXPECT_FALSE(fs::exists(dir / "dest/sub/x.txt"));
+}
+
+TEST(UnrarComments, CommentSizeAndState) {
+  for (Format format : {Format::Rar4, Format::Rar5}) {
+    TempDir dir;
+    RarOptions o = opts(format);
+    o.comment = "Release notes\r\nline two";
+    auto vols = WriteRar(dir.path().string(), "c", {File("a", "a")}, o);
+    auto plain = WriteRar(dir.path().string(), "n", {File("a", "a")}, opts(format));
+    UnrarLib& lib = UnrarLib::get();
+    struct { std::string path; unsigned bufSize, size, state; std::string text; } cases[] = {
+        {vols[0], 65535, 24, 1, o.comment},
+        {vols[0], 24, 24, 1, o.comment},
+        {vols[0], 8, 8, ERAR_SMALL_BUF, "Release"},
+        {vols[0], 0, 0, 0, ""},
+        {plain[0], 65535, 0, 0, ""},
+    };
+    for (auto& c : cases) {
+      char buf[65536];
+      memset(buf, 'X', sizeof buf);
+      RAROpenArchiveData od{};
+      od.ArcName = const_cast<char*>(c.path.c_str());
+      od.OpenMode = RAR_OM_EXTRACT;
+      od.CmtBuf = buf;
+      od.CmtBufSize = c.bufSize;
+      HANDLE h = lib.OpenArchive(&od);
+      ASSERT_NE(h, nullptr);
+      EXPECT_EQ(od.CmtSize, c.size) << c.bufSize;
+      EXPECT_EQ(od.CmtState, c.state) << c.bufSize;
+      if (c.state) {
+        EXPECT_EQ(std::string(buf), c.text);
+      }
+      lib.CloseArchive(h);
+    }
+  }
+}
+
+TEST(UnrarComments, CompressedRar4Comment) {
+  std::string fixture = std::string(LUMESKAR_SHARED_FIXTURES) + "/test_read_format_rar_subblock.rar";
+  if (!fs::exists(fixture)) GTEST_SKIP() << "no shared fixtures";
+  char buf[100];
+  RAROpenArchiveDataEx od{};
+  od.ArcName = const_cast<char*>(fixture.c_str());
+  od.CmtBuf = buf;
+  od.CmtBufSize = sizeof buf;
+  HANDLE h = UnrarLib::get().OpenArchiveEx(&od);
+  ASSERT_NE(h, nullptr);
+  EXPECT_EQ(od.CmtState, 1u);
+  EXPECT_EQ(std::string(buf), "test rar with archive comment");
+  EXPECT_EQ(od.CmtSize, 30u);
+  EXPECT_TRUE(od.Flags & ROADF_COMMENT);
+  UnrarLib::get().CloseArchive(h);
+}
