@@ -177,7 +177,8 @@ void TForm1::BuildViewer() {
   edit->viewport()->setMouseTracking(true);
   edit->installEventFilter(this);
   edit->viewport()->installEventFilter(this);
-  edit->verticalScrollBar()->setFont(FontS());
+  // The scroll bar keeps the system look, not the viewer's black.
+  edit->verticalScrollBar()->setPalette(QApplication::palette());
 
   progressbar = Place(new ProgressStrip(this), 0, 428, 531, 3);
 }
