@@ -166,10 +166,7 @@ TEST(UnrarExtract, DestNameAndWidePathsAndPermissions) {
   script.attributes = 0100755;
   auto vols = WriteRar(dir.path().string(), "d", {script}, opts(Format::Rar4));
   UnrarLib& lib = UnrarLib::get();
-  RAROpenArchiveData od{};
-  od.ArcName = const_cast<char*>(vols[0].c_str());
-  od.OpenMode = RAR_OM_EXTRACT;
-  HANDLE h = lib.OpenArchive(&od);
+  HANDLE h = openPlain(vols[0]);
   ASSERT_NE(h, nullptr);
   RARHeaderData hd{};
   ASSERT_EQ(lib.ReadHeader(h, &hd), 0);
@@ -179,7 +176,7 @@ TEST(UnrarExtract, DestNameAndWidePathsAndPermissions) {
   EXPECT_EQ(readFile(target), "#!/bin/sh\n");
   EXPECT_TRUE(access(target.c_str(), X_OK) == 0);
 
-  h = lib.OpenArchive(&od);
+  h = openPlain(vols[0]);
   ASSERT_EQ(lib.ReadHeader(h, &hd), 0);
   std::wstring wdest;
   for (char c : dir.path().string()) wdest += wchar_t(uint8_t(c));
@@ -193,10 +190,7 @@ TEST(UnrarExtract, DataCallbackAbortLeavesNoFile) {
   TempDir dir;
   auto vols = WriteRar(dir.path().string(), "a", {Pattern("big", 3'000'000, 3), File("next", "n")}, opts(Format::Rar5));
   UnrarLib& lib = UnrarLib::get();
-  RAROpenArchiveData od{};
-  od.ArcName = const_cast<char*>(vols[0].c_str());
-  od.OpenMode = RAR_OM_EXTRACT;
-  HANDLE h = lib.OpenArchive(&od);
+  HANDLE h = openPlain(vols[0]);
   ASSERT_NE(h, nullptr);
   static int calls;
   calls = 0;

@@ -119,10 +119,7 @@ TEST(UnrarFailures, MissingVolumeIsAnErrorOrAskedFor) {
 
     // A CHANGEVOLPROC answering 0 cancels as well.
     UnrarLib& lib = UnrarLib::get();
-    RAROpenArchiveData od{};
-    od.ArcName = const_cast<char*>(vols[0].c_str());
-    od.OpenMode = RAR_OM_EXTRACT;
-    HANDLE h = lib.OpenArchive(&od);
+    HANDLE h = openPlain(vols[0]);
     lib.SetChangeVolProc(h, [](char*, int mode) { return mode == RAR_VOL_ASK ? 0 : 1; });
     RARHeaderData hd{};
     ASSERT_EQ(lib.ReadHeader(h, &hd), 0);
@@ -177,10 +174,7 @@ TEST(UnrarFailures, EncryptedEntriesAndHeaders) {
     EXPECT_EQ(listTree(dir / "out"), std::vector<std::string>{"open.txt"});
 
     UnrarLib& lib = UnrarLib::get();
-    RAROpenArchiveData od{};
-    od.ArcName = const_cast<char*>(vols[0].c_str());
-    od.OpenMode = RAR_OM_EXTRACT;
-    HANDLE h = lib.OpenArchive(&od);
+    HANDLE h = openPlain(vols[0]);
     RARHeaderData hd{};
     ASSERT_EQ(lib.ReadHeader(h, &hd), 0);
     EXPECT_EQ(hd.Flags & RHDF_ENCRYPTED, unsigned(RHDF_ENCRYPTED));

@@ -103,6 +103,14 @@ private:
   std::filesystem::path path_;
 };
 
+// Opens for extraction with the plain record; null on failure.
+inline HANDLE openPlain(const std::string& path) {
+  RAROpenArchiveData od{};
+  od.ArcName = const_cast<char*>(path.c_str());
+  od.OpenMode = RAR_OM_EXTRACT;
+  return UnrarLib::get().OpenArchive(&od);
+}
+
 // Opens, runs `op` on every entry, and records the results.
 struct RunResult {
   unsigned openResult = 0;

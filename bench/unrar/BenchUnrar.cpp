@@ -1,0 +1,107 @@
+// Extracts a >= 1 GiB stored volume set through the C API (libunrar.so loaded
+// with dlopen) and compares the time with `cat` of the same volumes into one
+// file on the same disk. Prints the ratio; the aim is at most 1.2.
+//   bench_unrar [folder-for-temp-files] [size-in-MiB]
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tools/RarWriter.h"
+#include "unrar/unrar.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+double seconds(std::chrono::steady_clock::time_point since) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+}
+
+double timeCat(const std::vector<std::string>& vols, const std::string& out) {
+  auto start = std::chrono::steady_clock::now();
+  pid_t pid = fork();
+  if (pid == 0) {
+    int fd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    dup2(fd, 1);
+    std::vector<char*> argv{const_cast<char*>("cat")};
+    for (auto& v : vols) argv.push_back(const_cast<char*>(v.c_str()));
+    argv.push_back(nullptr);
+    execvp("cat", argv.data());
+    _exit(127);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  double t = seconds(start);
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) { fprintf(stderr, "cat failed\n"); exit(1); }
+  return t;
+}
+
+struct Api {
+  decltype(&RAROpenArchive) open;
+  decltype(&RARReadHeader) read;
+  decltype(&RARProcessFile) process;
+  decltype(&RARCloseArchive) close;
+};
+
+double timeExtract(const Api& api, const std::string& first, const std::string& dest) {
+  auto start = std::chrono::steady_clock::now();
+  RAROpenArchiveData od{};
+  od.ArcName = const_cast<char*>(first.c_str());
+  od.OpenMode = RAR_OM_EXTRACT;
+  HANDLE h = api.open(&od);
+  if (!h) { fprintf(stderr, "open failed: %u\n", od.OpenResult); exit(1); }
+  RARHeaderData hd{};
+  while (api.read(h, &hd) == 0) {
+    int r = api.process(h, RAR_EXTRACT, const_cast<char*>(dest.c_str()), nullptr);
+    if (r) { fprintf(stderr, "extract failed: %d\n", r); exit(1); }
+  }
+  api.close(h);
+  return seconds(start);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string base = argc > 1 ? argv[1] : fs::temp_directory_path().string();
+  uint64_t mib = argc > 2 ? std::stoull(argv[2]) : 1100;
+  std::string tmpl = base + "/bench-unrar-XXXXXX";
+  if (!mkdtemp(tmpl.data())) { perror("mkdtemp"); return 1; }
+  const fs::path dir = tmpl;
+
+  void* lib = dlopen(LUMESKAR_BINARY_DIR "/libunrar.so", RTLD_NOW);
+  if (!lib) { fprintf(stderr, "%s\n", dlerror()); return 1; }
+  Api api{reinterpret_cast<decltype(&RAROpenArchive)>(dlsym(lib, "RAROpenArchive")),
+          reinterpret_cast<decltype(&RARReadHeader)>(dlsym(lib, "RARReadHeader")),
+          reinterpret_cast<decltype(&RARProcessFile)>(dlsym(lib, "RARProcessFile")),
+          reinterpret_cast<decltype(&RARCloseArchive)>(dlsym(lib, "RARCloseArchive"))};
+
+  rarwriter::RarOptions o;
+  o.format = rarwriter::Format::Rar4;
+  o.volumeSize = 100ull << 20;
+  o.naming = rarwriter::Naming::Old;
+  auto vols = rarwriter::WriteRar(dir.string(), "set", {rarwriter::Pattern("release.iso", mib << 20, 42)}, o);
+  printf("set: %zu volumes, %llu MiB\n", vols.size(), (unsigned long long)mib);
+
+  double bestCat = 1e9, bestApi = 1e9;
+  for (int round = 0; round < 3; ++round) {
+    std::string out = (dir / "cat.out").string();
+    bestCat = std::min(bestCat, timeCat(vols, out));
+    fs::remove(out);
+    bestApi = std::min(bestApi, timeExtract(api, vols[0], (dir / "out").string()));
+    fs::remove_all(dir / "out");
+  }
+  double mb = double(mib) * 1048576.0 / 1e6;
+  printf("cat:        %.3f s  %.0f MB/s\n", bestCat, mb / bestCat);
+  printf("libunrar:   %.3f s  %.0f MB/s\n", bestApi, mb / bestApi);
+  printf("ratio libunrar/cat: %.2f (target <= 1.20)\n", bestApi / bestCat);
+  fs::remove_all(dir);
+  return 0;
+}
