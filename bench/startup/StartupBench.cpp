@@ -1,0 +1,139 @@
+// bench_startup [FILE.nfo] [RUNS]: time from process start to the window
+// shown, for Lumeskar's main window on an .nfo file and for a bare Qt window
+// of the same size, each in fresh processes, alternating. Prints the medians
+// and their ratio. Uses the display it finds (or Qt's offscreen platform).
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QStyleFactory>
+#include <QWidget>
+#include <QWindow>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "app/Fonts.h"
+#include "app/Unit1.h"
+
+namespace {
+using Clock = std::chrono::steady_clock;
+
+// Child: build the window, show it, wait until it is exposed, report.
+int ShowOnce(const char* kind, const char* nfo) {
+  // BENCH_TRACE=1 prints where the child's time goes.
+  const bool trace = std::getenv("BENCH_TRACE") != nullptr;
+  auto t0 = Clock::now();
+  auto mark = [&](const char* what) {
+    if (trace)
+      std::fprintf(stderr, "%8.1f ms  %s\n", std::chrono::duration<double, std::milli>(Clock::now() - t0).count(), what);
+  };
+  int argc = 1;
+  char name[] = "bench_startup";
+  char* argv[] = {name, nullptr};
+  QApplication app(argc, argv);
+  mark("application");
+  QWidget* w = nullptr;
+  if (std::strcmp(kind, "lumeskar") == 0) {
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    mark("style");
+    LoadTerminalFont();
+    mark("font");
+    if (trace) {
+      QFontMetrics(FontS()).height();
+      QFontMetrics(FontL()).height();
+      QFontMetrics(FontB()).height();
+      mark("system fonts resolved");
+    }
+    w = new TForm1(QString::fromLocal8Bit(nfo));
+    mark("window built");
+  } else {
+    w = new QWidget;
+    w->setFixedSize(531, 452);
+  }
+  w->show();
+  while (!w->isVisible() || !w->windowHandle() || !w->windowHandle()->isExposed())
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+  mark("exposed");
+  QCoreApplication::processEvents();  // the first paint
+  mark("painted");
+  std::printf("shown\n");
+  std::fflush(stdout);
+  delete w;
+  return 0;
+}
+
+double RunChild(const char* self, const char* kind, const char* nfo) {
+  int fds[2];
+  if (pipe(fds) != 0) return -1;
+  auto start = Clock::now();
+  pid_t pid = fork();
+  if (pid == 0) {
+    dup2(fds[1], 1);
+    close(fds[0]);
+    execl(self, self, "--child", kind, nfo, static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(fds[1]);
+  char buf[16];
+  ssize_t n = read(fds[0], buf, sizeof buf);
+  double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+  close(fds[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return n > 0 ? ms : -1;
+}
+
+double Median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v.empty() ? 0 : v[v.size() / 2];
+}
+
+// An 80-column .nfo of typical size: art, box and text lines.
+std::string TypicalNfo() {
+  std::string nfo;
+  for (int i = 0; i < 120; ++i) {
+    if (i % 3 == 0) nfo += std::string(78, '\xDB') + "\r\n";
+    else if (i % 3 == 1) nfo += "\xBA  Release notes line " + std::to_string(i) + std::string(50, ' ') + "\xBA\r\n\r\n";
+    else nfo += std::string(20, '\xB0') + std::string(20, '\xB1') + std::string(20, '\xB2') + "\r\n";
+  }
+  return nfo;
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc >= 4 && std::strcmp(argv[1], "--child") == 0) return ShowOnce(argv[2], argv[3]);
+  if (!std::getenv("DISPLAY") && !std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+
+  std::string nfo = argc > 1 ? argv[1] : "";
+  int runs = argc > 2 ? std::atoi(argv[2]) : 15;
+  if (nfo.empty()) {
+    nfo = "/tmp/lumeskar-bench-startup.nfo";
+    std::ofstream(nfo, std::ios::binary) << TypicalNfo();
+  }
+  char self[4096];
+  ssize_t len = readlink("/proc/self/exe", self, sizeof self - 1);
+  if (len <= 0) return 1;
+  self[len] = 0;
+
+  std::vector<double> bare, lumeskar;
+  RunChild(self, "bare", nfo.c_str());  // warm the caches once
+  RunChild(self, "lumeskar", nfo.c_str());
+  for (int i = 0; i < runs; ++i) {
+    bare.push_back(RunChild(self, "bare", nfo.c_str()));
+    lumeskar.push_back(RunChild(self, "lumeskar", nfo.c_str()));
+  }
+  double b = Median(bare), l = Median(lumeskar);
+  std::printf("platform: %s, %d runs each, .nfo: %s\n",
+              std::getenv("QT_QPA_PLATFORM") ? std::getenv("QT_QPA_PLATFORM") : "default display", runs,
+              nfo.c_str());
+  std::printf("bare Qt window   : %7.1f ms (median, process start to window shown)\n", b);
+  std::printf("Lumeskar window  : %7.1f ms\n", l);
+  std::printf("ratio            : %7.2fx (target <= 1.30x)\n", l / b);
+  return 0;
+}
