@@ -52,4 +52,17 @@ void WordWrapClicked(OptionsPanel& panel) { panel.SetWordWrap(panel.IsChecked(Op
 
 void AlwaysOnTopClicked(OptionsPanel& panel) { panel.SetStayOnTop(panel.IsChecked(Option::AlwaysOnTop)); }
 
+void RunReaction(OptionsPanel& panel, Option option) {
+  switch (option) {
+    case Option::Associate: break;
+    case Option::Extract: ExtractToDirClicked(panel); break;
+    case Option::ChooseExtract: ChooseExtractClicked(panel); break;
+    case Option::RunAfterExt: AfterExtClicked(panel); break;
+    case Option::UseBin: UseBinClicked(panel); break;
+    case Option::UseCue: UseCueClicked(panel); break;
+    case Option::WordWrap: WordWrapClicked(panel); break;
+    case Option::AlwaysOnTop: AlwaysOnTopClicked(panel); break;
+  }
+}
+
 }  // namespace settings

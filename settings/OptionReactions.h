@@ -24,4 +24,8 @@ void UseCueClicked(OptionsPanel&);
 void WordWrapClicked(OptionsPanel&);   // applied to the viewer at once
 void AlwaysOnTopClicked(OptionsPanel&);
 
+// Runs the click reaction of `option` for its current state ("Associate" has
+// none here: the association is the window's own).
+void RunReaction(OptionsPanel&, Option option);
+
 }  // namespace settings

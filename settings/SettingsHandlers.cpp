@@ -1,5 +1,36 @@
-// Placeholder until the settings file is wired to the window.
-#include "app/Unit1.h"
+// Start-up steps of the settings: apply the settings file to the option
+// controls, and check the association box when the desktop names us the
+// default .nfo viewer.
+#include <QSignalBlocker>
 
-bool TForm1::LoadSettings() { return true; }
-bool TForm1::ProbeAssociation() { return true; }
+#include "app/Dialogs.h"
+#include "app/Unit1.h"
+#include "platform/ProgramDir.h"
+#include "settings/Association.h"
+#include "settings/SettingsLoadSave.h"
+#include "settings/SettingsLocation.h"
+#include "settings/WindowOptionsPanel.h"
+
+bool TForm1::LoadSettings() {
+  WindowOptionsPanel panel(*this);
+  try {
+    settings::LoadSettings(panel, settings::ProfileFile(settings::SettingsPath()));
+  } catch (const settings::WriteError& e) {
+    ReportError(FromLocal(e.what()));
+    return false;
+  }
+  return true;
+}
+
+bool TForm1::ProbeAssociation() {
+  if (assocfiles->isChecked() || !settings::AssociationIsOurs()) return true;
+  {
+    const QSignalBlocker hold(assocfiles);
+    assocfiles->setChecked(true);
+  }
+  // Checking the box registers again, with the program's current path.
+  const std::string error = settings::RegisterAssociation(platform::ProgramPath());
+  if (error.empty()) return true;
+  ReportError(FromLocal(error));
+  return false;
+}

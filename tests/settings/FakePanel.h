@@ -40,16 +40,7 @@ class FakePanel : public settings::OptionsPanel {
     if (radio && on) checked[o == Option::UseBin ? Option::UseCue : Option::UseBin] = false;
     checked[o] = on;
     if (radio && !on) return;
-    switch (o) {
-      case Option::Extract: settings::ExtractToDirClicked(*this); break;
-      case Option::ChooseExtract: settings::ChooseExtractClicked(*this); break;
-      case Option::RunAfterExt: settings::AfterExtClicked(*this); break;
-      case Option::UseBin: settings::UseBinClicked(*this); break;
-      case Option::UseCue: settings::UseCueClicked(*this); break;
-      case Option::WordWrap: settings::WordWrapClicked(*this); break;
-      case Option::AlwaysOnTop: settings::AlwaysOnTopClicked(*this); break;
-      case Option::Associate: break;
-    }
+    settings::RunReaction(*this, o);
   }
   void SetExtractToDirEnabled(bool on) override { extractToDirEnabled = on; }
   void SetExtractDirEnabled(bool on) override { extractDirEnabled = on; }

@@ -1,0 +1,131 @@
+// Links in the real window, offscreen: the pointer over words, a release
+// handing the address to a recording xdg-open placed first on PATH, and the
+// small handlers on the same controls.
+#include <QApplication>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QTest>
+#include <QTextBlock>
+#include <QTimer>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "WindowFixture.h"
+
+namespace {
+
+class LinkWindowTest : public WindowTest {
+ protected:
+  void SetUp() override {
+    WindowTest::SetUp();
+    record_ = Path("opened.txt");
+    const std::string opener = WriteFile("bin/xdg-open", "#!/bin/sh\nprintf '%s|' \"$#\" \"$@\" >> '" + record_ +
+                                                             "'\nprintf '\\n' >> '" + record_ + "'\n");
+    std::filesystem::permissions(opener, std::filesystem::perms::owner_all);
+    savedPath_ = qgetenv("PATH");
+    qputenv("PATH", QByteArray::fromStdString(Path("bin") + ":") + savedPath_);
+  }
+  void TearDown() override {
+    qputenv("PATH", savedPath_);
+    WindowTest::TearDown();
+  }
+
+  // The middle of the character at `index` of the text, in viewport coordinates.
+  static QPoint At(QPlainTextEdit* box, int index) {
+    QTextCursor c(box->document());
+    c.setPosition(index);
+    const QRect r = box->cursorRect(c);
+    return QPoint(r.left() + 2, r.center().y());
+  }
+  static void Send(QPlainTextEdit* box, QEvent::Type type, const QPoint& p, Qt::MouseButton button = Qt::NoButton) {
+    QMouseEvent e(type, QPointF(p), QPointF(box->viewport()->mapToGlobal(p)), button,
+                  type == QEvent::MouseButtonPress ? Qt::MouseButtons(button) : Qt::MouseButtons(), Qt::NoModifier);
+    QApplication::sendEvent(box->viewport(), &e);
+  }
+  static Qt::CursorShape Pointer(QPlainTextEdit* box) { return box->viewport()->cursor().shape(); }
+
+  // The recorded opener calls ("<argument count>|<arguments>|"), waiting for `count` of them.
+  std::vector<std::string> Opened(size_t count) {
+    std::vector<std::string> lines;
+    for (int i = 0; i < 100; ++i) {
+      lines.clear();
+      std::ifstream in(record_);
+      for (std::string l; std::getline(in, l);) lines.push_back(l);
+      if (lines.size() >= count) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return lines;
+  }
+
+  std::string record_;
+  QByteArray savedPath_;
+};
+
+TEST_F(LinkWindowTest, HoverSetsThePointerAndAReleaseOpensTheAddress) {
+  const std::string text = "Visit (http://example.org/a), now\nmail <me@host.net>.\nplain readme.txt\n";
+  TForm1& w = Open(WriteFile("rel/x.nfo", text));
+  w.show();
+  QPlainTextEdit* e = w.edit;
+  const int web = 8, mail = 34 + 7, plain = 34 + 20 + 1, file = 34 + 20 + 8, blank = 5;
+
+  Send(e, QEvent::MouseMove, At(e, plain));
+  EXPECT_EQ(Pointer(e), Qt::ArrowCursor);
+  Send(e, QEvent::MouseMove, At(e, file));  // "." alone: unchanged
+  EXPECT_EQ(Pointer(e), Qt::ArrowCursor);
+  Send(e, QEvent::MouseMove, At(e, web));
+  EXPECT_EQ(Pointer(e), Qt::PointingHandCursor);
+  Send(e, QEvent::MouseMove, At(e, file));
+  EXPECT_EQ(Pointer(e), Qt::PointingHandCursor);
+  Send(e, QEvent::MouseMove, At(e, blank));
+  EXPECT_EQ(Pointer(e), Qt::ArrowCursor);
+
+  Send(e, QEvent::MouseButtonRelease, At(e, web), Qt::RightButton);
+  Send(e, QEvent::MouseButtonRelease, At(e, blank), Qt::LeftButton);  // opens nothing
+  Send(e, QEvent::MouseButtonRelease, At(e, mail), Qt::LeftButton);
+  EXPECT_EQ(Opened(2), (std::vector<std::string>{"1|http://example.org/a|", "1|mailto:me@host.net|"}));
+}
+
+TEST_F(LinkWindowTest, WrappedDisplayLinesAreLinesOfTheirOwn) {
+  // One file line much wider than the viewer: with word wrap on, the word
+  // under the pointer ends where the display line ends.
+  const std::string padding(80, 'x');
+  TForm1& w = Open(WriteFile("rel/x.nfo", padding + " " + padding + " http://example.org/page\n"));
+  w.show();
+  QPlainTextEdit* e = w.edit;
+  QTextLayout* layout = e->document()->firstBlock().layout();
+  ASSERT_GT(layout->lineCount(), 1);
+  const int link = 2 * 81 + 1;
+  Send(e, QEvent::MouseMove, At(e, link));
+  EXPECT_EQ(Pointer(e), Qt::PointingHandCursor);
+  Send(e, QEvent::MouseButtonRelease, At(e, link), Qt::LeftButton);
+  EXPECT_EQ(Opened(1), std::vector<std::string>{"1|http://example.org/page|"});
+}
+
+TEST_F(LinkWindowTest, AboutTextLinksAndItsSmallHandlers) {
+  TForm1& w = Open("");
+  w.show();
+  w.helplabClick();
+  QPlainTextEdit* m = w.Memo1;
+  const int at = m->toPlainText().indexOf("http");
+  ASSERT_GE(at, 0);
+  Send(m, QEvent::MouseMove, At(m, at + 2));
+  EXPECT_EQ(Pointer(m), Qt::PointingHandCursor);
+  Send(m, QEvent::MouseButtonPress, At(m, at + 2), Qt::LeftButton);
+  EXPECT_FALSE(m->isEnabled());
+  QMouseEvent move(QEvent::MouseMove, QPointF(1, 1), QPointF(1, 1), Qt::NoButton, {}, Qt::NoModifier);
+  QApplication::sendEvent(w.aboutbox, &move);
+  EXPECT_TRUE(m->isEnabled());
+}
+
+TEST_F(LinkWindowTest, EscapeReleasedInTheViewerEndsTheProgram) {
+  TForm1& w = Open("");
+  QTest::keyRelease(w.edit, Qt::Key_A);
+  QTimer::singleShot(0, [&] { QTest::keyRelease(w.edit, Qt::Key_Escape); });
+  QTimer::singleShot(5000, [] { QCoreApplication::exit(2); });  // only if Escape did nothing
+  EXPECT_EQ(QCoreApplication::exec(), 0);
+}
+
+}  // namespace
