@@ -5,7 +5,6 @@
 #include <QApplication>
 #include <QDialog>
 #include <QElapsedTimer>
-#include <QStyleFactory>
 #include <QTest>
 
 #include "folderdialog/FolderPicker.h"
@@ -74,12 +73,3 @@ bool IsNewPicker(QWidget* w) {
 }
 
 void Key(QWidget* w, int key) { QTest::keyClick(w, static_cast<Qt::Key>(key)); }
-
-int main(int argc, char** argv) {
-  testing::InitGoogleTest(&argc, argv);
-  // Test discovery runs the program without the test environment.
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
-  return RUN_ALL_TESTS();
-}
