@@ -6,6 +6,10 @@
 
 #include "WindowFixture.h"
 #include "app/ReleaseContext.h"
+#include "platform/ProgramDir.h"
+
+#include <filesystem>
+#include <fstream>
 
 namespace {
 const char* kWelcome = "Please load the program by double clicking an NFO file";
@@ -125,7 +129,6 @@ TEST_F(WindowTest, ComponentsSitWhereTheLayoutPutsThem) {
   EXPECT_EQ(w.popupdir->geometry(), QRect(72, 200, 393, 65));
   EXPECT_EQ(w.sfvpopuppanel->geometry(), QRect(72, 200, 393, 65));
   EXPECT_TRUE(w.cancelab->isHidden());
-  EXPECT_TRUE(w.pluginbutton->isHidden());
   EXPECT_TRUE(w.choosecb->isChecked());
   EXPECT_TRUE(w.wwrapcb->isChecked());
   EXPECT_TRUE(w.binbutton->isChecked());
@@ -136,4 +139,23 @@ TEST_F(WindowTest, ComponentsSitWhereTheLayoutPutsThem) {
   QFontMetrics fm(w.edit->font());
   EXPECT_EQ(fm.horizontalAdvance(QString(80, QChar(0x2588))), 480);
   EXPECT_LE(480, w.edit->viewport()->width());
+}
+
+TEST_F(WindowTest, PluginManagerBesideTheProgramShowsItsButton) {
+  const std::string manager = platform::ProgramDir() + "PluginManager";
+  ASSERT_FALSE(std::filesystem::exists(manager)) << "leftover " << manager;
+  struct Cleanup {
+    std::string path;
+    ~Cleanup() { std::filesystem::remove_all(path); }
+  } cleanup{manager};
+
+  EXPECT_TRUE(Open("").pluginbutton->isHidden());
+  EXPECT_TRUE(std::filesystem::is_directory(platform::ProgramDir() + "Plugins"));
+
+  std::filesystem::create_directory(manager);  // a folder of that name does not count
+  EXPECT_TRUE(Open("").pluginbutton->isHidden());
+  std::filesystem::remove(manager);
+
+  std::ofstream(manager) << "#!/bin/sh\n";
+  EXPECT_FALSE(Open("").pluginbutton->isHidden());
 }
