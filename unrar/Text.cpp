@@ -150,7 +150,9 @@ int64_t filetimeToUnixNs(uint64_t ft) {
   const int64_t limit = INT64_MAX / 100;
   int64_t ticks = ft > uint64_t(INT64_MAX) ? INT64_MAX : int64_t(ft);
   ticks -= kFiletimeUnixEpoch;
-  return (ticks > limit ? limit : ticks) * 100;
+  if (ticks > limit) ticks = limit;
+  if (ticks < -limit) ticks = -limit;
+  return ticks * 100;
 }
 
 void copyField(char* dst, size_t cap, const std::string& s) {
