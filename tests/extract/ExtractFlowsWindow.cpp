@@ -4,6 +4,7 @@
 #include <QSignalBlocker>
 #include <QTest>
 #include <QTimer>
+#include <QTreeWidget>
 
 #include <sys/stat.h>
 
@@ -18,6 +19,7 @@
 #include "app/ReleaseContext.h"
 #include "extract/ExtractHandlers.h"
 #include "extract/RARArc.h"
+#include "folderdialog/VnFolderDialog.h"
 #include "platform/DirSearch.h"
 #include "tools/RarWriter.h"
 
@@ -164,6 +166,28 @@ TEST_F(ExtractWindow, PromptWithoutCheckHandlesEscapeExistingAndUncreatableFolde
   EXPECT_TRUE(f.popupdirbox->text().isEmpty());
   EXPECT_EQ(recorder->WaitForCalls(1), (Calls{{"--mount", existing + "game.iso"}}));
   EXPECT_FALSE(platform::FolderExists(Path("configured")));
+}
+
+TEST_F(ExtractWindow, FolderPickedWithTheDotsButtonIsUsedAndSearchedForTheImage) {
+  TForm1& f = OpenRelease(ImageRelease());
+  const std::string picked = Path("picked");  // the dialog gives no trailing '/'
+  mkdir(picked.c_str(), 0755);
+  const QByteArray oldHome = qgetenv("HOME");  // the picker's tree starts at home
+  qputenv("HOME", dir.path().toUtf8());
+  SetChecked(f.choosecb, true);
+  f.Label5Click();
+  f.vn1->SetFolder(QString::fromStdString(picked));
+  f.vn1->OnInitialized = [](TVnFolderDialog*, QWidget* dialog) {
+    // Confirms the preselected folder as a user would: Enter in the tree.
+    QTimer::singleShot(0, dialog, [dialog] { QTest::keyClick(dialog->findChild<QTreeWidget*>(), Qt::Key_Return); });
+  };
+  Click(f.Button5);
+  qputenv("HOME", oldHome);
+  ASSERT_EQ(f.popupdirbox->text().toStdString(), picked);
+  Key(f.popupdirbox, Qt::Key_Return);
+  EXPECT_EQ(launchtest::ReadAll(picked + "/readme.txt"), kReadme);
+  EXPECT_EQ(imagefile, picked + "/game.iso");
+  EXPECT_EQ(recorder->WaitForCalls(1), (Calls{{"--mount", picked + "/game.iso"}}));
 }
 
 TEST_F(ExtractWindow, PromptAfterCheckCreatesTheFolderAndReportsTheLaunch) {
