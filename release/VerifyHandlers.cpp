@@ -1,5 +1,65 @@
-// Placeholder until the verification run is wired to the window.
-#include "app/Unit1.h"
+// The status line's click runs the SFV verification of the release; the
+// CANCEL label stops it. The run itself is release/VerificationRun; this
+// file connects it to the window's controls and the release context.
+#include <QCoreApplication>
 
-void TForm1::sfvfilelabClick() {}
-void TForm1::cancelabClick() {}
+#include "app/Dialogs.h"
+#include "app/ProgressStrip.h"
+#include "app/ReleaseContext.h"
+#include "app/Unit1.h"
+#include "release/ReleaseDiscovery.h"
+#include "release/VerificationRun.h"
+
+#if __has_include("extract/ExtractHandlers.h")
+#include "extract/ExtractHandlers.h"
+#define LUMESKAR_EXTRACT_AFTER_CHECK 1
+#endif
+
+namespace {
+
+class WindowUi : public release::VerificationUi {
+ public:
+  explicit WindowUi(TForm1& form) : f_(form) {}
+
+  void SetStatus(const std::string& text) override { f_.sfvfilelab->setText(FromLocal(text)); }
+  void ShowMessage(const std::string& text) override { ::ShowMessage(FromLocal(text)); }
+  void ReportError(const std::string& text) override { ::ReportError(FromLocal(text)); }
+  void ProcessMessages() override { QCoreApplication::processEvents(); }
+  void SetCancelVisible(bool visible) override { f_.cancelab->setVisible(visible); }
+  void SetOriginVisible(bool visible) override {
+    f_.fromsite->setVisible(visible);
+    f_.Label2->setVisible(visible);
+  }
+  void ShowProgress(uint64_t done, uint64_t total) override { f_.progressbar->SetProgress(done, total); }
+  void HideProgress() override { f_.progressbar->Finish(); }
+
+ private:
+  TForm1& f_;
+};
+
+release::ReleaseVars WindowVars(TForm1& f) {
+  return {sfvfile, checkfile, checkcrc, cancelcheck, checkresult, archivefile, f.sfvmemo, f.busy};
+}
+
+}  // namespace
+
+void TForm1::sfvfilelabClick() {
+  WindowUi ui(*this);
+  release::ReleaseVars vars = WindowVars(*this);
+  release::RunSettings settings;
+  // The SFV file lies in the .nfo file's folder, so its folder is the one the
+  // listed files are looked up in.
+  settings.nfoFolder = release::FolderOf(sfvfile);
+  settings.cdcount = cdcount;
+  settings.sfvsearchName = sfvsearch.Name;
+#ifdef LUMESKAR_EXTRACT_AFTER_CHECK
+  settings.afterCleanRun = [this] { ExtractAfterCleanCheck(*this); };
+#endif
+  release::RunVerification(ui, vars, settings);
+}
+
+void TForm1::cancelabClick() {
+  WindowUi ui(*this);
+  release::ReleaseVars vars = WindowVars(*this);
+  release::CancelVerification(ui, vars);
+}
