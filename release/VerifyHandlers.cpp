@@ -7,13 +7,9 @@
 #include "app/ProgressStrip.h"
 #include "app/ReleaseContext.h"
 #include "app/Unit1.h"
+#include "extract/ExtractHandlers.h"
 #include "release/ReleaseDiscovery.h"
 #include "release/VerificationRun.h"
-
-#if __has_include("extract/ExtractHandlers.h")
-#include "extract/ExtractHandlers.h"
-#define LUMESKAR_EXTRACT_AFTER_CHECK 1
-#endif
 
 namespace {
 
@@ -52,9 +48,8 @@ void TForm1::sfvfilelabClick() {
   settings.nfoFolder = release::FolderOf(sfvfile);
   settings.cdcount = cdcount;
   settings.sfvsearchName = sfvsearch.Name;
-#ifdef LUMESKAR_EXTRACT_AFTER_CHECK
+  // After a clean run: the folder prompt or the extraction, as the options say.
   settings.afterCleanRun = [this] { ExtractAfterCleanCheck(*this); };
-#endif
   release::RunVerification(ui, vars, settings);
 }
 

@@ -1,5 +1,6 @@
 // The verification run in the real window, offscreen: clicks on the status
 // line and on CANCEL, on releases written to a temporary folder.
+#include <QCheckBox>
 #include <QTimer>
 
 #include <cstdio>
@@ -151,4 +152,20 @@ TEST_F(VerifyWindowTest, CancelInsideALargeFileAndClicksDuringTheRun) {
   EXPECT_EQ(w.sfvfilelab->text(), kWithErrors);
   EXPECT_FALSE(cancelcheck);
   ExpectIdle(w);
+}
+
+TEST_F(VerifyWindowTest, OnlyACleanRunHandsOnToExtraction) {
+  TForm1& w = OpenRelease(Listed("a.rar", "first") + Listed("b.r00", "second"));
+  w.choosecb->setChecked(true);  // "choose where to extract": the prompt opens after a clean check
+
+  WriteFile("rel/b.r00", "damaged");
+  Click(w.sfvfilelab);
+  EXPECT_EQ(w.sfvfilelab->text(), kWithErrors);
+  EXPECT_TRUE(w.sfvpopuppanel->isHidden());
+
+  WriteFile("rel/b.r00", "second");
+  Click(w.sfvfilelab);
+  EXPECT_EQ(w.sfvfilelab->text(), kCompleted);
+  EXPECT_FALSE(w.sfvpopuppanel->isHidden());
+  EXPECT_EQ(archivefile, Path("rel/a.rar"));  // the set's first volume
 }
