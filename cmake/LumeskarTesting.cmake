@@ -13,8 +13,9 @@ function(lumeskar_add_test)
     LUMESKAR_SHARED_FIXTURES="${LUMESKAR_SHARED_FIXTURES}"
     LUMESKAR_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
     LUMESKAR_BINARY_DIR="${PROJECT_BINARY_DIR}")
-  gtest_discover_tests(${T_NAME}
-    DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;${T_ENV}"
-               TIMEOUT 300)
+  # Tests run through `cmake -E env`, which sets their environment: a list
+  # of variables does not survive gtest_discover_tests' PROPERTIES.
+  set_property(TARGET ${T_NAME} PROPERTY CROSSCOMPILING_EMULATOR
+               ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen ${T_ENV})
+  gtest_discover_tests(${T_NAME} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
 endfunction()
