@@ -6,8 +6,6 @@
 #include <QPushButton>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <optional>
 
 #include "app/Cp437.h"
@@ -19,19 +17,9 @@
 #include "platform/ProgramDir.h"
 #include "release/OriginSite.h"
 #include "release/ReleaseDiscovery.h"
+#include "release/SfvEntries.h"
 
 namespace {
-
-// Reads a whole regular file; nothing for a folder or a file that cannot be opened.
-std::optional<std::string> ReadWholeFile(const std::string& path) {
-  std::error_code ec;
-  if (std::filesystem::is_directory(path, ec)) return std::nullopt;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) return std::nullopt;
-  return bytes;
-}
 
 QString Cp437Text(std::string_view bytes) { return QString::fromStdU16String(Cp437Decode(bytes)); }
 
@@ -57,7 +45,7 @@ void TForm1::FormCreate(const QString& argument) {
   const std::string path = ToLocal(argument);
 
   edit->clear();
-  std::optional<std::string> bytes = ReadWholeFile(path);
+  std::optional<std::string> bytes = release::ReadWholeFile(path);
   if (!bytes) {
     ReportCannotOpen(path);
     return;
@@ -81,12 +69,12 @@ void TForm1::DiscoverRelease(const std::string& folder) {
 
   if (!found.sfvfile.empty()) {
     sfvfile = found.sfvfile;
-    std::optional<std::string> text = ReadWholeFile(sfvfile);
+    std::optional<std::string> text = release::ReadWholeFile(sfvfile);
     if (!text) {
       ReportCannotOpen(sfvfile);
       return;
     }
-    sfvmemo = NormalizeToCrLf(*text);
+    sfvmemo = release::NormalizeLineBreaks(*text);
     sfvfilelab->setText(QStringLiteral("Click here to SFV check this release"));
   } else if (found.cdcount != 0) {
     cdcount = found.cdcount;

@@ -18,18 +18,3 @@ void RemoveEmptyLines(std::vector<std::string>& lines) {
     if (lines[i].empty()) lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(i));
   }
 }
-
-std::string NormalizeToCrLf(std::string_view text) {
-  std::string out;
-  out.reserve(text.size() + text.size() / 16);
-  for (size_t i = 0; i < text.size(); ++i) {
-    char c = text[i];
-    if (c == '\r' || c == '\n') {
-      out += "\r\n";
-      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}

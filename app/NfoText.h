@@ -13,7 +13,3 @@ std::vector<std::string> SplitLines(std::string_view text);
 // whether or not a line was deleted. So the last line is never examined and
 // of a run of empty lines every other one survives.
 void RemoveEmptyLines(std::vector<std::string>& lines);
-
-// Every line break (CR LF, lone CR, lone LF) turned into CR LF; the text ends
-// with a break only if it did before.
-std::string NormalizeToCrLf(std::string_view text);

@@ -5,6 +5,7 @@
 
 #include "app/Cp437.h"
 #include "app/NfoText.h"
+#include "release/SfvEntries.h"
 
 namespace {
 using Lines = std::vector<std::string>;
@@ -38,10 +39,10 @@ TEST(NfoText, EmptyLineRuleKeepsEveryOtherOfARunAndTheLastLine) {
 }
 
 TEST(NfoText, NormalizesBreaksToCrLf) {
-  EXPECT_EQ(NormalizeToCrLf("a\nb\rc\r\nd"), "a\r\nb\r\nc\r\nd");
-  EXPECT_EQ(NormalizeToCrLf("a\n"), "a\r\n");
-  EXPECT_EQ(NormalizeToCrLf("\n\r"), "\r\n\r\n");
-  EXPECT_EQ(NormalizeToCrLf(""), "");
+  EXPECT_EQ(release::NormalizeLineBreaks("a\nb\rc\r\nd"), "a\r\nb\r\nc\r\nd");
+  EXPECT_EQ(release::NormalizeLineBreaks("a\n"), "a\r\n");
+  EXPECT_EQ(release::NormalizeLineBreaks("\n\r"), "\r\n\r\n");
+  EXPECT_EQ(release::NormalizeLineBreaks(""), "");
 }
 
 TEST(Cp437, EveryByteHasItsOwnCharacter) {
