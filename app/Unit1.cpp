@@ -1,5 +1,7 @@
 #include "app/Unit1.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QGroupBox>
@@ -45,6 +47,15 @@ W* Place(W* w, int x, int y, int width, int height) {
   return w;
 }
 
+// Captions are laid out for the classic dialog font; the stand-in font and
+// style may need a few pixels more. A caption never gets clipped: its control
+// keeps its place and grows to the right when the text needs it.
+template <typename W>
+W* FitCaption(W* w) {
+  w->resize(std::max(w->width(), w->sizeHint().width()), w->height());
+  return w;
+}
+
 // A label at a fixed place with a given font and colour.
 template <typename L = QLabel>
 L* MakeLabel(QWidget* parent, const QString& text, int x, int y, int w, int h, const QFont& font) {
@@ -52,7 +63,7 @@ L* MakeLabel(QWidget* parent, const QString& text, int x, int y, int w, int h, c
   l->setFont(font);
   l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   l->setTextFormat(Qt::PlainText);
-  return l;
+  return FitCaption(l);
 }
 
 // A filled black rectangle without outline.
@@ -76,7 +87,7 @@ QLineEdit* MakeFlatEdit(QWidget* parent, int x, int y, int w, int h) {
 QCheckBox* MakeCheck(QWidget* parent, const QString& text, int x, int y, int w, int h) {
   auto* c = Place(new QCheckBox(text, parent), x, y, w, h);
   c->setFont(FontS());
-  return c;
+  return FitCaption(c);
 }
 }  // namespace
 
@@ -264,9 +275,9 @@ void TForm1::BuildOptionsPanel() {
       g, QStringLiteral("Typing %F here will send the filename of the extracted file (view readme for more help)"), 32,
       96, 402, 13, FontS());
   Label4 = MakeLabel(g, QStringLiteral("Shall I use the"), 112, 113, 67, 13, FontS());
-  binbutton = Place(new QRadioButton(QStringLiteral("BIN or the"), g), 184, 112, 73, 17);
+  binbutton = FitCaption(Place(new QRadioButton(QStringLiteral("BIN or the"), g), 184, 112, 73, 17));
   binbutton->setChecked(true);
-  cuebutton = Place(new QRadioButton(QStringLiteral("CUE when passing %F?"), g), 256, 112, 137, 17);
+  cuebutton = FitCaption(Place(new QRadioButton(QStringLiteral("CUE when passing %F?"), g), 256, 112, 137, 17));
 
   GroupBox2 = Place(new QGroupBox(QStringLiteral("General Options"), p), 8, 208, 465, 57);
   wwrapcb = MakeCheck(GroupBox2, QStringLiteral("Use Word Wrap on viewer"), 8, 24, 153, 17);
