@@ -199,25 +199,43 @@ int makeDirectory(const Target& t, const Metadata& m) {
   return 0;
 }
 
-int makeSymlink(const Target& t, const std::string& linkTarget) {
-  if (linkTarget.empty() || linkTarget[0] == '/') return ERAR_ECREATE;
-  long depth = long(t.parts.size()) - 1;  // folders between the destination and the link
+// The link target with "." dropped and every "name/.." pair folded, so that
+// ".." can only lead the result. The kernel resolves "name/.." through
+// whatever "name" is when the link is followed; were "name" itself a link
+// (made by a later entry), an unfolded ".." could climb out of the
+// destination although the text seems to stay inside. Empty when the target
+// is absolute, holds a NUL (symlinkat would stop there) or climbs above the
+// destination from the link's folder `depth` levels below it.
+static std::string containedLinkTarget(const std::string& linkTarget, size_t depth) {
+  if (linkTarget.empty() || linkTarget[0] == '/' || linkTarget.find('\0') != std::string::npos) return {};
+  size_t ups = 0;
+  std::vector<std::string> down;
   size_t start = 0;
   while (start <= linkTarget.size()) {
     size_t end = linkTarget.find('/', start);
     if (end == std::string::npos) end = linkTarget.size();
     std::string part = linkTarget.substr(start, end - start);
     if (part == "..") {
-      if (--depth < 0) return ERAR_ECREATE;
+      if (!down.empty()) down.pop_back();
+      else if (++ups > depth) return {};
     } else if (!part.empty() && part != ".") {
-      ++depth;
+      down.push_back(part);
     }
     start = end + 1;
   }
+  std::string out;
+  for (size_t i = 0; i < ups; ++i) out += out.empty() ? ".." : "/..";
+  for (const auto& part : down) out += (out.empty() ? "" : "/") + part;
+  return out.empty() ? "." : out;
+}
+
+int makeSymlink(const Target& t, const std::string& linkTarget) {
+  const std::string target = containedLinkTarget(linkTarget, t.parts.size() - 1);
+  if (target.empty()) return ERAR_ECREATE;
   Fd dir;
   if (int r = openParent(t, dir)) return r;
   if (!clearName(dir.get(), t.parts.back())) return ERAR_ECREATE;
-  return symlinkat(linkTarget.c_str(), dir.get(), t.parts.back().c_str()) == 0 ? 0 : ERAR_ECREATE;
+  return symlinkat(target.c_str(), dir.get(), t.parts.back().c_str()) == 0 ? 0 : ERAR_ECREATE;
 }
 
 int makeLinkOrCopy(const Target& t, const std::string& source, bool copy, const Metadata& m) {

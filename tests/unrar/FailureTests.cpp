@@ -316,3 +316,24 @@ TEST(UnrarComments, CompressedRar4Comment) {
   EXPECT_TRUE(od.Flags & ROADF_COMMENT);
   UnrarLib::get().CloseArchive(h);
 }
+
+// A link whose target passes through another link from the archive must not
+// end up pointing out of the destination, whatever order they come in; a NUL
+// would cut the target short after it was checked.
+TEST(UnrarFailures, LinkTargetsStayInsideThroughOtherLinks) {
+  for (Format format : {Format::Rar4, Format::Rar5}) {
+    TempDir dir;
+    fs::create_directories(dir / "dest");
+    std::vector<RarEntry> entries = {Link("e", "d/up/.."), Dir("d"), Link("d/up", ".."),
+                                     Link("n", std::string("..\0", 3)), Link("f", "d/./up/../../d")};
+    auto vols = WriteRar(dir.path().string(), "chain", entries, opts(format));
+    RunResult r = runArchive(vols[0], RAR_EXTRACT, dir / "dest");
+    EXPECT_EQ(r.codes, (std::vector<int>{0, 0, 0, ERAR_ECREATE, 0}));
+    const fs::path dest = fs::canonical(dir / "dest");
+    for (const char* link : {"e", "d/up", "f"}) {
+      fs::path resolved = fs::weakly_canonical(dest / link);
+      EXPECT_EQ(resolved.string().rfind(dest.string(), 0), 0u) << link << " -> " << resolved;
+    }
+    EXPECT_FALSE(fs::exists(fs::symlink_status(dest / "n")));
+  }
+}
