@@ -1,6 +1,8 @@
 // The viewer's text rules: line splitting, empty-line removal, code page 437.
 #include <gtest/gtest.h>
 
+#include <iconv.h>
+
 #include <set>
 
 #include "app/Cp437.h"
@@ -69,4 +71,22 @@ TEST(Cp437, ArtCharactersAndControlsMapAsOnThePcScreen) {
   };
   for (const auto& c : cases) EXPECT_EQ(Cp437ToUnicode(c.byte), c.expected) << int(c.byte);
   EXPECT_EQ(Cp437Decode("\xDB\xDF\xDC"), u"\u2588\u2580\u2584");
+}
+
+TEST(Cp437, UpperHalfAndPrintableAsciiMatchTheSystemConverter) {
+  // glibc's converter is an independent table of the same code page; the
+  // control range and 0x7F are drawn as graphics here, unlike there.
+  iconv_t cd = iconv_open("UTF-16LE", "CP437");
+  ASSERT_NE(cd, reinterpret_cast<iconv_t>(-1));
+  for (int b = 0x20; b < 0x100; ++b) {
+    if (b == 0x7F) continue;
+    char in = static_cast<char>(b);
+    char16_t out = 0;
+    char* inp = &in;
+    char* outp = reinterpret_cast<char*>(&out);
+    size_t inLeft = 1, outLeft = sizeof out;
+    ASSERT_NE(iconv(cd, &inp, &inLeft, &outp, &outLeft), static_cast<size_t>(-1)) << b;
+    EXPECT_EQ(Cp437ToUnicode(static_cast<unsigned char>(b)), out) << std::hex << b;
+  }
+  iconv_close(cd);
 }
