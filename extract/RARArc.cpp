@@ -174,8 +174,12 @@ TRAR::~TRAR() {
   }
 }
 
-// Everything one run owns; released when the run ends, whichever way.
+// Everything one run owns; released when the run ends, whichever way. The
+// run keeps its own copy of the entry points: a handler that creates or
+// destroys another TRAR changes the shared ones while this run still needs
+// them.
 struct TRAR::Run {
+  EntryPoints api = gRar;
   std::unique_ptr<TComment> comment = std::make_unique<TComment>();
   std::unique_ptr<RARHeaderData> header = std::make_unique<RARHeaderData>();
   RAROpenArchiveData open{};
@@ -186,11 +190,31 @@ struct TRAR::Run {
   bool result = true;
 
   ~Run() {
-    if (archive) gRar.CloseArchive(archive);
+    if (archive) api.CloseArchive(archive);
   }
   void Close() {
-    if (archive) gRar.CloseArchive(archive);
+    if (archive) api.CloseArchive(archive);
     archive = nullptr;
+  }
+};
+
+// Makes a component the active instance for one run. A run started from an
+// event handler of another run hands the callbacks back to that run when it
+// ends, so its remaining data and volume events reach the right component.
+struct TRAR::ActiveScope {
+  TRAR* self;
+  TRAR* outer = gActive;
+  int64_t outerCount;
+  explicit ActiveScope(TRAR* s) : self(s), outerCount(s->dataCount_) {
+    ++self->runDepth_;
+    gActive = self;
+  }
+  ~ActiveScope() {
+    --self->runDepth_;
+    if (outer && outer->runDepth_ > 0) {
+      gActive = outer;
+      if (outer == self) self->dataCount_ = outerCount;
+    }
   }
 };
 
@@ -213,7 +237,7 @@ bool TRAR::ExtractArchive() {
       RaiseError(kErrorNoLibrary);
       return false;
     }
-    gActive = this;
+    ActiveScope active(this);
     Run run;
     try {
       return RunExtraction(run);
@@ -233,7 +257,7 @@ bool TRAR::RunExtraction(Run& run) {
   run.open.OpenMode = RAR_OM_EXTRACT;
   run.open.CmtBuf = run.comment->Text;
   run.open.CmtBufSize = kCommentBufferSize;
-  run.archive = gRar.OpenArchive(&run.open);
+  run.archive = run.api.OpenArchive(&run.open);
   run.comment->Length = run.open.CmtSize;
 
   char* destPath = nullptr;
@@ -251,21 +275,21 @@ bool TRAR::RunExtraction(Run& run) {
     return false;
   }
   if (run.open.CmtState == 1 && OnComment) OnComment(this, *run.comment);
-  if (OnVolumeChange) gRar.SetChangeVolProc(run.archive, &TRARCallbacks::ChangeVolume);
+  if (OnVolumeChange) run.api.SetChangeVolProc(run.archive, &TRARCallbacks::ChangeVolume);
   RARHeaderData& header = *run.header;
   header.CmtBuf = run.comment->Text;
   header.CmtBufSize = kCommentBufferSize;
-  if (OnProcessData) gRar.SetProcessDataProc(run.archive, &TRARCallbacks::ProcessData);
+  if (OnProcessData) run.api.SetProcessDataProc(run.archive, &TRARCallbacks::ProcessData);
 
   int read;
-  while ((read = gRar.ReadHeader(run.archive, &header)) == 0) {
+  while ((read = run.api.ReadHeader(run.archive, &header)) == 0) {
     const std::string name(header.FileName, strnlen(header.FileName, sizeof header.FileName));
     if (Stop) {
       Stop = false;
       return run.result;
     }
     if (!FilesToExtract.Empty() && !FilesToExtract.Contains(name)) {
-      const int code = gRar.ProcessFile(run.archive, RAR_SKIP, destPath, nullptr);
+      const int code = run.api.ProcessFile(run.archive, RAR_SKIP, destPath, nullptr);
       if (code != 0) {
         RaiseError(code);
         return false;
@@ -279,10 +303,10 @@ bool TRAR::RunExtraction(Run& run) {
       if (!run.password.empty()) {
         std::vector<char> password(run.password.begin(), run.password.end());
         password.push_back('\0');
-        gRar.SetPassword(run.archive, password.data());
+        run.api.SetPassword(run.archive, password.data());
       }
     }
-    const int code = gRar.ProcessFile(run.archive, RAR_EXTRACT, destPath, nullptr);
+    const int code = run.api.ProcessFile(run.archive, RAR_EXTRACT, destPath, nullptr);
     if (OnExtract) OnExtract(this, header, code == 0);
     if (code != 0) {
       run.result = false;

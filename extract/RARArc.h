@@ -107,10 +107,12 @@ class TRAR {
  private:
   friend struct TRARCallbacks;
   struct Run;
+  struct ActiveScope;
   bool RunExtraction(Run& run);
   void RaiseError(int error);
 
   void* handle_ = nullptr;
   bool loaded_ = false;
   int64_t dataCount_ = 0;  // bytes reported for the entry being extracted
+  int runDepth_ = 0;       // runs of this component in progress (nested from handlers)
 };

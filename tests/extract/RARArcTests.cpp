@@ -311,3 +311,31 @@ TEST(TRAR, PositionCountsPastTwoGiB) {
   EXPECT_TRUE(monotonic);
   EXPECT_EQ(last, static_cast<int64_t>(size));
 }
+
+// An event handler that runs another component, or creates and destroys one,
+// must not take the library or the callbacks away from the run it is in.
+TEST(TRAR, HandlersMayRunOrDestroyOtherComponents) {
+  TempDir dir;
+  const auto outer = WriteRar(dir.path(), "outer", {File("a", "11"), Pattern("b", 300'000, 5)}, RarOptions{});
+  const auto inner = WriteRar(dir.path(), "inner", {File("i", "inner")}, RarOptions{});
+  TRAR r(kLibrary);
+  TRAR other(kLibrary);
+  other.ArchiveName = inner[0];
+  other.TargetDir = dir / "inner-out";
+  EventLog events;
+  events.Bind(r);
+  events.BindDataAndVolumes(r);
+  r.OnExtracting = [&](TRAR*, const RARHeaderData& h) {
+    events.current = h.FileName;
+    if (events.current != "a") return;
+    events.log.push_back(std::string("nested ") + (other.ExtractArchive() ? "ok" : "failed"));
+    { TRAR gone(kLibrary); }
+  };
+  r.ArchiveName = outer[0];
+  r.TargetDir = dir / "out";
+  EXPECT_TRUE(r.ExtractArchive());
+  EXPECT_EQ(events.log, (Log{"nested ok", "extract a ok", "extract b ok"}));
+  EXPECT_EQ(events.lastPosition["a"], 2);
+  EXPECT_EQ(events.lastPosition["b"], 300'000);
+  EXPECT_EQ(ReadFile(dir / "inner-out/i"), "inner");
+}
