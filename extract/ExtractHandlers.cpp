@@ -55,16 +55,21 @@ constexpr auto kPumpInterval = std::chrono::milliseconds(40);
 // progress bar moving. Returns false when the user cancelled.
 bool RunExtractor(TForm1& f, const std::string& archive, const std::string& folder) {
   ActiveRun run;
+  // After a check, CANCEL stays clickable while the hand-off processes
+  // messages; a click there must stop the extraction before it begins.
+  run.cancelled = cancelcheck;
   run.total = extract::SetSize(archive);
-  gRun = &run;
   f.winrar->ArchiveName = archive;
   f.winrar->TargetDir = folder;
-  f.winrar->Stop = false;
-  f.progressbar->SetProgress(0, run.total);
-  f.winrar->ExtractArchive();
-  gRun = nullptr;
-  f.winrar->Stop = false;
-  f.progressbar->Finish();
+  if (!run.cancelled) {
+    gRun = &run;
+    f.winrar->Stop = false;
+    f.progressbar->SetProgress(0, run.total);
+    f.winrar->ExtractArchive();
+    gRun = nullptr;
+    f.winrar->Stop = false;
+    f.progressbar->Finish();
+  }
   if (run.cancelled) {
     cancelcheck = false;  // the request was for this extraction and is honoured
     f.sfvfilelab->setText(kStatusCancelled);
@@ -117,6 +122,7 @@ void FollowUp(TForm1& f, const std::string& folder, bool report) {
 // search finds, without a check.
 void ExtractWithoutCheck(TForm1& f, const std::string& folder) {
   f.busy = true;
+  cancelcheck = false;  // only a click made during this extraction counts
   f.sfvfilelab->setText(kStatusExtracting);
   SearchFirstVolume(f);
   if (!platform::FileExists(archivefile)) {
@@ -137,6 +143,7 @@ void ExtractWithoutCheck(TForm1& f, const std::string& folder) {
 // Flow D: extraction of `archivefile` into the folder typed after a check.
 void ExtractAfterCheckInto(TForm1& f, const std::string& folder) {
   f.busy = true;
+  cancelcheck = false;  // only a click made during this extraction counts
   Pump();
   f.sfvfilelab->setText(kStatusExtracting);
   Pump();
@@ -244,5 +251,8 @@ void ExtractAfterCleanCheck(TForm1& f) {
   Pump();
   const bool finished = RunExtractor(f, archivefile, folder);
   Pump();
-  if (finished) FollowUp(f, folder, true);
+  // CANCEL clicked after the data was out still stops the follow-up program.
+  const bool cancelledLate = cancelcheck;
+  cancelcheck = false;
+  if (finished && !cancelledLate) FollowUp(f, folder, true);
 }

@@ -9,7 +9,9 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,6 +23,8 @@
 #include "extract/RARArc.h"
 #include "folderdialog/VnFolderDialog.h"
 #include "platform/DirSearch.h"
+#include "release/CRC.h"
+#include "tests/release/DuringRun.h"
 #include "tools/RarWriter.h"
 
 namespace {
@@ -32,6 +36,7 @@ const QString kLaunched = "External program successfully launched, all tasks com
 const QString kNotLaunched = "External program unsuccessfully launched, partial tasks completed!";
 const QString kError = "Unexpected error occured whilst extracting archive!";
 const QString kAllDone = "Extraction Completed, All jobs done!";
+const QString kCancelled = "Extraction cancelled.";
 
 void SetChecked(QAbstractButton* b, bool on) {
   QSignalBlocker quiet(b);  // the options' own reactions are not under test here
@@ -56,15 +61,23 @@ class ExtractWindow : public WindowTest {
   // A release in "rel/": the volumes of `entries`, an .nfo file and an SFV
   // file listing the volumes last-first, so only a real first-volume search
   // picks the right one. Opens the window on it.
-  TForm1& OpenRelease(const std::vector<rarwriter::RarEntry>& entries, uint64_t volumeSize = 4096) {
+  // With `checkable`, the SFV lists the volumes' real checksums, so a click
+  // on the status line passes the check.
+  TForm1& OpenRelease(const std::vector<rarwriter::RarEntry>& entries, uint64_t volumeSize = 4096,
+                      bool checkable = false) {
     rel = Path("rel");
     mkdir(rel.c_str(), 0755);
     rarwriter::RarOptions options;
     options.volumeSize = volumeSize;
     volumes = rarwriter::WriteRar(rel, "game", entries, options);
     std::string sfv = "; made by the tests\r\n";
-    for (auto v = volumes.rbegin(); v != volumes.rend(); ++v)
-      sfv += v->substr(v->rfind('/') + 1) + " 00000000\r\n";
+    for (auto v = volumes.rbegin(); v != volumes.rend(); ++v) {
+      uint32_t crc = 0;
+      if (checkable) release::FileCrc32(*v, crc);
+      char hex[9];
+      std::snprintf(hex, sizeof hex, "%08X", crc);
+      sfv += v->substr(v->rfind('/') + 1) + " " + hex + "\r\n";
+    }
     WriteFile("rel/game.sfv", sfv);
     TForm1& f = Open(WriteFile("rel/game.nfo", "GAME\r\n"));
     f.show();
@@ -77,6 +90,8 @@ class ExtractWindow : public WindowTest {
   }
 
   static void Key(QLineEdit* box, Qt::Key key) { QTest::keyClick(box, key); }
+
+  void DuringRun(std::function<bool()> step) { ::DuringRun(form.get(), std::move(step)); }
 
   // No follow-up call within a short while.
   Calls CallsAfterAWhile() {
@@ -306,6 +321,40 @@ TEST_F(ExtractWindow, CancelStopsALargeExtractionAndNothingElseStartsMeanwhile) 
   EXPECT_FALSE(f.busy);
   EXPECT_FALSE(cancelcheck);
   EXPECT_TRUE(CallsAfterAWhile().empty());
+}
+
+// After a clean check CANCEL stays shown while the hand-off to extraction
+// processes messages; a click there stops the extraction before any file is
+// written, and no follow-up program starts.
+TEST_F(ExtractWindow, CancelDuringTheHandOffAfterACheckExtractsNothing) {
+  TForm1& f = OpenRelease(ImageRelease(), 4096, true);
+  const std::string out = Path("out") + "/";
+  mkdir(out.c_str(), 0755);
+  SetChecked(f.extracttodircb, true);
+  f.extracttodir->setText(QString::fromStdString(out));
+
+  bool clicked = false;
+  DuringRun([&] {
+    if (f.sfvfilelab->text() != "Extracting Archive, please wait..." || !f.cancelab->isVisible()) return false;
+    Click(f.cancelab);
+    return clicked = true;
+  });
+  Click(f.sfvfilelab);
+
+  ASSERT_TRUE(clicked);
+  EXPECT_TRUE(messages.isEmpty()) << messages.join("|").toStdString();
+  EXPECT_EQ(f.sfvfilelab->text(), kCancelled);
+  EXPECT_EQ(platform::FindAll(out, "*"), std::vector<std::string>{});
+  EXPECT_TRUE(CallsAfterAWhile().empty());
+  EXPECT_FALSE(cancelcheck);
+  EXPECT_FALSE(f.cancelab->isVisible());
+  EXPECT_TRUE(f.fromsite->isVisible());
+  EXPECT_FALSE(f.busy);
+
+  // The request was used up: the next check extracts as usual.
+  Click(f.sfvfilelab);
+  EXPECT_EQ(launchtest::ReadAll(out + "readme.txt"), kReadme);
+  EXPECT_EQ(f.sfvfilelab->text(), kLaunched);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "WindowFixture.h"
 #include "app/ProgressStrip.h"
 #include "app/ReleaseContext.h"
+#include "tests/release/DuringRun.h"
 #include "tests/release/VerificationFixtures.h"
 
 namespace {
@@ -31,16 +32,7 @@ class VerifyWindowTest : public WindowTest {
   }
   QString Rel(const std::string& name) const { return QString::fromStdString(Path("rel/" + name)); }
 
-  // Calls `step` at every turn of the event loop while a run pumps, until it
-  // returns true.
-  void DuringRun(std::function<bool()> step) {
-    auto* timer = new QTimer(form.get());
-    timer->setInterval(0);
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, step] {
-      if (step()) timer->stop();
-    });
-    timer->start();
-  }
+  void DuringRun(std::function<bool()> step) { ::DuringRun(form.get(), std::move(step)); }
 
   static void ExpectIdle(TForm1& w) {
     EXPECT_TRUE(w.cancelab->isHidden());
