@@ -118,6 +118,14 @@ void FollowUp(TForm1& f, const std::string& folder, bool report) {
   if (report) f.sfvfilelab->setText(launched.started ? kStatusLaunched : kStatusNotLaunched);
 }
 
+// CANCEL lies over the origin-site line, so the line is hidden while CANCEL
+// shows, as during a check.
+void ShowCancel(TForm1& f, bool shown) {
+  f.cancelab->setVisible(shown);
+  f.fromsite->setVisible(!shown);
+  f.Label2->setVisible(!shown);
+}
+
 // Flows B and C: extraction into `folder` of the archive the first-volume
 // search finds, without a check.
 void ExtractWithoutCheck(TForm1& f, const std::string& folder) {
@@ -131,9 +139,9 @@ void ExtractWithoutCheck(TForm1& f, const std::string& folder) {
     f.busy = false;
     return;
   }
-  f.cancelab->show();
+  ShowCancel(f, true);
   const bool finished = RunExtractor(f, archivefile, folder);
-  f.cancelab->hide();
+  ShowCancel(f, false);
   if (finished) f.sfvfilelab->setText(kStatusDoneNoCheck);
   if (auto text = release::ReadWholeFile(sfvfile)) f.sfvmemo = release::NormalizeLineBreaks(*text);
   if (finished) FollowUp(f, folder, false);
@@ -147,9 +155,9 @@ void ExtractAfterCheckInto(TForm1& f, const std::string& folder) {
   Pump();
   f.sfvfilelab->setText(kStatusExtracting);
   Pump();
-  f.cancelab->show();
+  ShowCancel(f, true);
   const bool finished = RunExtractor(f, archivefile, folder);
-  f.cancelab->hide();
+  ShowCancel(f, false);
   Pump();
   if (finished) FollowUp(f, folder, true);
   f.busy = false;

@@ -293,7 +293,7 @@ TEST_F(ExtractWindow, CancelStopsALargeExtractionAndNothingElseStartsMeanwhile) 
   mkdir(out.c_str(), 0755);
   f.extracttodir->setText(QString::fromStdString(out));
 
-  bool sawRun = false, busyDuring = false, barDuring = false, cancelShown = false;
+  bool sawRun = false, busyDuring = false, barDuring = false, cancelShown = false, originHidden = false;
   QTimer poke;
   poke.setInterval(5);
   QObject::connect(&poke, &QTimer::timeout, [&] {
@@ -302,6 +302,7 @@ TEST_F(ExtractWindow, CancelStopsALargeExtractionAndNothingElseStartsMeanwhile) 
     busyDuring = f.busy;
     barDuring = f.progressbar->Fraction() < 1.0;
     cancelShown = f.cancelab->isVisible();
+    originHidden = f.fromsite->isHidden() && f.Label2->isHidden();  // CANCEL lies over it
     checkfile = "untouched";
     f.Label5Click();  // a second extraction must not start
     EXPECT_EQ(checkfile, "untouched");
@@ -315,9 +316,13 @@ TEST_F(ExtractWindow, CancelStopsALargeExtractionAndNothingElseStartsMeanwhile) 
   EXPECT_TRUE(busyDuring);
   EXPECT_TRUE(barDuring);
   EXPECT_TRUE(cancelShown);
+  EXPECT_TRUE(originHidden);
   EXPECT_EQ(f.sfvfilelab->text(), "Extraction cancelled.");
   EXPECT_FALSE(platform::FileExists(out + "big.iso")) << "no half-written file";
+  EXPECT_EQ(platform::FindAll(out, "*"), std::vector<std::string>{}) << "no temporary file left either";
   EXPECT_FALSE(f.cancelab->isVisible());
+  EXPECT_TRUE(f.fromsite->isVisible());
+  EXPECT_TRUE(f.Label2->isVisible());
   EXPECT_FALSE(f.busy);
   EXPECT_FALSE(cancelcheck);
   EXPECT_TRUE(CallsAfterAWhile().empty());
