@@ -254,6 +254,9 @@ void ExtractAfterCleanCheck(TForm1& f) {
   }
   if (!f.extracttodircb->isChecked()) return;
   const std::string folder = ToLocal(f.extracttodir->text());
+  // No configured folder: the library would unpack into whatever folder the
+  // program was started from. As with the "Extract" label, nothing happens.
+  if (folder.empty()) return;
   Pump();
   f.sfvfilelab->setText(kStatusExtracting);
   Pump();

@@ -7,6 +7,7 @@
 #include <QTreeWidget>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -36,6 +37,7 @@ const QString kLaunched = "External program successfully launched, all tasks com
 const QString kNotLaunched = "External program unsuccessfully launched, partial tasks completed!";
 const QString kError = "Unexpected error occured whilst extracting archive!";
 const QString kAllDone = "Extraction Completed, All jobs done!";
+const QString kCheckCompleted = "SFV check completed. (click here again to re-check)";
 const QString kCancelled = "Extraction cancelled.";
 
 void SetChecked(QAbstractButton* b, bool on) {
@@ -360,6 +362,28 @@ TEST_F(ExtractWindow, CancelDuringTheHandOffAfterACheckExtractsNothing) {
   Click(f.sfvfilelab);
   EXPECT_EQ(launchtest::ReadAll(out + "readme.txt"), kReadme);
   EXPECT_EQ(f.sfvfilelab->text(), kLaunched);
+}
+
+// "Extract to Directory" with no folder typed: a clean check unpacks nothing
+// (not into the folder the program was started from) and starts nothing.
+TEST_F(ExtractWindow, CleanCheckWithoutAConfiguredFolderExtractsNothing) {
+  TForm1& f = OpenRelease(ImageRelease(), 4096, true);
+  const std::string cwd = Path("started here");
+  mkdir(cwd.c_str(), 0755);
+  char previous[4096];
+  ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
+  ASSERT_EQ(chdir(cwd.c_str()), 0);
+  SetChecked(f.extracttodircb, true);
+  f.extracttodir->clear();
+
+  Click(f.sfvfilelab);
+  const std::vector<std::string> left = platform::FindAll(cwd, "*");
+  ASSERT_EQ(chdir(previous), 0);
+
+  EXPECT_EQ(left, std::vector<std::string>{});
+  EXPECT_EQ(f.sfvfilelab->text(), kCheckCompleted);
+  EXPECT_TRUE(CallsAfterAWhile().empty());
+  EXPECT_FALSE(f.busy);
 }
 
 }  // namespace
