@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <QCoreApplication>
+#include <QEvent>
 #include <QKeyEvent>
 
 #include <chrono>
@@ -184,6 +185,26 @@ void PromptKey(TForm1& f, QKeyEvent* e, QWidget* prompt, QLineEdit* box, void (*
   prompt->hide();
 }
 
+// Closing the window while a check or an extraction runs stops it as CANCEL
+// does. Otherwise the run would go on unseen, show its message boxes without
+// a window and start the follow-up program after the user has left.
+class StopRunOnClose : public QObject {
+ public:
+  explicit StopRunOnClose(TForm1* form) : QObject(form), form_(form) {}
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (watched == form_ && event->type() == QEvent::Close && form_->busy) {
+      cancelcheck = true;
+      if (gRun) gRun->cancelled = true;
+    }
+    return false;
+  }
+
+ private:
+  TForm1* form_;
+};
+
 }  // namespace
 
 void TForm1::CreateExtractor() {
@@ -210,6 +231,7 @@ void TForm1::CreateExtractor() {
   connect(cancelab, &TClickLabel::clicked, this, [] {
     if (gRun) gRun->cancelled = true;
   });
+  installEventFilter(new StopRunOnClose(this));
 }
 
 void TForm1::DestroyExtractor() {

@@ -364,6 +364,41 @@ TEST_F(ExtractWindow, CancelDuringTheHandOffAfterACheckExtractsNothing) {
   EXPECT_EQ(f.sfvfilelab->text(), kLaunched);
 }
 
+// Closing the window stops a running check (no extraction, no follow-up
+// program afterwards) and an extraction that is about to start.
+TEST_F(ExtractWindow, ClosingTheWindowStopsTheRun) {
+  TForm1& f = OpenRelease(ImageRelease(), 4096, true);
+  const std::string out = Path("out") + "/";
+  mkdir(out.c_str(), 0755);
+  SetChecked(f.extracttodircb, true);
+  f.extracttodir->setText(QString::fromStdString(out));
+
+  bool closed = false;
+  auto closeWhenBusy = [&] {
+    if (!f.busy) return false;
+    f.close();
+    return closed = true;
+  };
+  DuringRun(closeWhenBusy);
+  Click(f.sfvfilelab);  // a check, then the hand-off
+  ASSERT_TRUE(closed);
+  EXPECT_TRUE(f.sfvfilelab->text().startsWith("SFV check completed, but")) << f.sfvfilelab->text().toStdString();
+  EXPECT_TRUE(messages.isEmpty()) << messages.join("|").toStdString();
+  EXPECT_EQ(platform::FindAll(out, "*"), std::vector<std::string>{});
+
+  f.show();
+  closed = false;
+  SetChecked(f.extracttodircb, false);
+  DuringRun(closeWhenBusy);
+  f.Label5Click();  // closed while the first volume is looked up
+  ASSERT_TRUE(closed);
+  EXPECT_EQ(f.sfvfilelab->text(), kCancelled);
+  EXPECT_EQ(platform::FindAll(out, "*"), std::vector<std::string>{});
+  EXPECT_TRUE(CallsAfterAWhile().empty());
+  EXPECT_FALSE(cancelcheck);
+  EXPECT_FALSE(f.busy);
+}
+
 // "Extract to Directory" with no folder typed: a clean check unpacks nothing
 // (not into the folder the program was started from) and starts nothing.
 TEST_F(ExtractWindow, CleanCheckWithoutAConfiguredFolderExtractsNothing) {
