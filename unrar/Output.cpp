@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -98,7 +99,10 @@ bool clearName(int dirFd, const std::string& name) {
 
 bool splitSafeName(const std::string& name, std::vector<std::string>& parts) {
   parts.clear();
-  if (name.empty() || name[0] == '/' || name.find('\0') != std::string::npos) return false;
+  // A name no path on this system can hold would only build a folder chain
+  // as deep as the archive likes that no program could open again.
+  if (name.empty() || name.size() >= PATH_MAX || name[0] == '/' || name.find('\0') != std::string::npos)
+    return false;
   size_t start = 0;
   while (start <= name.size()) {
     size_t end = name.find('/', start);

@@ -11,7 +11,8 @@
 namespace unrar {
 
 // Splits an archive name into components, dropping "." and empty ones.
-// False for empty names, absolute names and names with "..".
+// False for empty names, absolute names, names with ".." and names of
+// PATH_MAX bytes or more.
 bool splitSafeName(const std::string& name, std::vector<std::string>& parts);
 
 struct Target {

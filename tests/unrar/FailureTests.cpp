@@ -337,3 +337,20 @@ TEST(UnrarFailures, LinkTargetsStayInsideThroughOtherLinks) {
     EXPECT_FALSE(fs::exists(fs::symlink_status(dest / "n")));
   }
 }
+
+// A name longer than any usable path is refused before anything is created;
+// one just under the limit, in short components, still extracts.
+TEST(UnrarFailures, OverlongNamesAreRefused) {
+  for (Format format : {Format::Rar4, Format::Rar5}) {
+    TempDir dir;
+    std::string deep;
+    while (deep.size() < 6000) deep += "d/";
+    std::string fits;
+    while (fits.size() < 3800) fits += std::string(200, 'f') + "/";
+    auto vols = WriteRar(dir.path().string(), "long", {File(deep + "x", "x"), File(fits + "y", "y")}, opts(format));
+    RunResult r = runArchive(vols[0], RAR_EXTRACT, dir / "dest");
+    EXPECT_EQ(r.codes, (std::vector<int>{ERAR_ECREATE, 0}));
+    EXPECT_FALSE(fs::exists(dir / "dest/d"));
+    EXPECT_EQ(readFile(fs::path(dir / "dest") / (fits + "y")), "y");
+  }
+}
