@@ -23,7 +23,10 @@ const uint64_t kLinkTargetLimit = 64 * 1024;    // RAR 4 symlink data
 const uint64_t kMaxDictKiB = 64 * 1024;         // largest window libarchive decodes
 const size_t kMaxVolumes = 100000;
 const size_t kNameBuffer = 2048;                // volume name buffer handed to callbacks
-const size_t kIoChunk = 1 << 20;
+// Stored data moves in chunks that stay in the CPU's second-level cache
+// between the read, the CRC and the write of the same bytes (1 MiB chunks
+// measured markedly slower than 512 KiB ones).
+const size_t kIoChunk = 512 * 1024;
 
 // The entry of `path`'s folder whose name matches with letter case ignored
 // (the first in sorted order), for volumes whose names differ in case.
@@ -71,6 +74,7 @@ int Archive::openVolume(const std::string& path, int& fd, uint64_t& size) {
     return ERAR_EOPEN;
   }
   size = uint64_t(st.st_size);
+  posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);  // volumes are read front to back
   return 0;
 }
 
