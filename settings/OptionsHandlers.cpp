@@ -14,6 +14,7 @@
 #include "platform/ProgramDir.h"
 #include "settings/Association.h"
 #include "settings/OptionReactions.h"
+#include "settings/ProgramCommand.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsLoadSave.h"
 #include "settings/SettingsLocation.h"
@@ -160,5 +161,7 @@ void TForm1::SpeedButton3Click() {
     filter->invalidate();
   });
   if (odae.exec() != QDialog::Accepted || odae.selectedFiles().isEmpty()) return;
-  afterextrun->setText(odae.selectedFiles().first());
+  // The box holds a command line split into words when it runs: the chosen
+  // program has to stay one word however its path is spelt.
+  afterextrun->setText(FromLocal(settings::CommandWordForPath(ToLocal(odae.selectedFiles().first()))));
 }

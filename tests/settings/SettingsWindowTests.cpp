@@ -1,13 +1,21 @@
 // The settings and the options panel in the real window, offscreen: the
 // start-up load, "Apply", a failing write, the reactions, and the .nfo
 // association with its start-up probe.
+#include <QApplication>
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QLineEdit>
+#include <QSortFilterProxyModel>
 #include <QTest>
+#include <QTimer>
 
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 
 #include "TempFolder.h"
 #include "WindowFixture.h"
+#include "extract/FollowUp.h"
 #include "platform/ProgramDir.h"
 #include "settings/SettingsLocation.h"
 
@@ -141,6 +149,73 @@ TEST_F(SettingsWindowTest, StartUpProbeLeavesTheBoxWhenAnotherViewerIsDefault) {
   TForm1& w = Open("");
   EXPECT_FALSE(w.assocfiles->isChecked());
   EXPECT_FALSE(std::filesystem::exists(Path("xdg-data/applications/lumeskar.desktop")));
+}
+
+// Runs `step` on the file picker of SpeedButton3 once it is open.
+void OnPicker(std::function<void(QFileDialog*)> step) {
+  auto* timer = new QTimer;
+  timer->setInterval(20);
+  QObject::connect(timer, &QTimer::timeout, [timer, step = std::move(step)] {
+    auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    if (!d || !d->isVisible()) return;
+    timer->stop();
+    timer->deleteLater();
+    step(d);
+  });
+  timer->start();
+}
+
+// Types `path` into the picker's file name box, as a user may.
+void Choose(QFileDialog* d, const std::string& path) {
+  auto* name = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+  ASSERT_NE(name, nullptr);
+  name->setText(QString::fromStdString(path));
+}
+
+TEST_F(SettingsWindowTest, ExecutablePickerPutsTheProgramInAsOneWord) {
+  const std::string plain = WriteFile("tools/burn", "#!/bin/sh\n");
+  const std::string spaced = WriteFile("My Tools/it's new", "#!/bin/sh\n");
+  WriteFile("tools/notes.txt", "text");
+  std::filesystem::permissions(plain, std::filesystem::perms::owner_all);
+  std::filesystem::permissions(spaced, std::filesystem::perms::owner_all);
+  TForm1& w = Open("");
+  w.show();
+  w.transparentlabClick();
+  ASSERT_FALSE(w.afterextrun->isEnabled());  // the picker fills the box all the same
+
+  int listed = -1;
+  OnPicker([&](QFileDialog* d) {
+    EXPECT_EQ(d->windowTitle(), "Select an executable to launch...");
+    EXPECT_EQ(d->nameFilters().size(), 2);
+    d->setDirectory(QString::fromStdString(Path("tools")));
+    // Only the executable is listed while the executables filter is chosen.
+    auto* proxy = d->proxyModel();
+    const QString folder = QString::fromStdString(Path("tools"));
+    auto* files = qobject_cast<QFileSystemModel*>(proxy->sourceModel());
+    for (int i = 0; i < 100 && files->rowCount(files->index(folder)) < 2; ++i) QTest::qWait(20);
+    listed = proxy->rowCount(proxy->mapFromSource(files->index(folder)));
+    Choose(d, plain);
+    static_cast<QDialog*>(d)->accept();  // QFileDialog::accept checks the choice
+  });
+  Click(w.SpeedButton3);
+  EXPECT_EQ(listed, 1);
+  EXPECT_EQ(w.afterextrun->text().toStdString(), plain);
+
+  OnPicker([&](QFileDialog* d) {
+    Choose(d, spaced);
+    static_cast<QDialog*>(d)->accept();  // QFileDialog::accept checks the choice
+  });
+  Click(w.SpeedButton3);
+  // The command is split into words when it runs: the path must stay one word.
+  const auto words = extract::SplitCommand(w.afterextrun->text().toStdString());
+  ASSERT_TRUE(words.has_value()) << w.afterextrun->text().toStdString();
+  EXPECT_EQ(*words, std::vector<std::string>{spaced});
+
+  const QString before = w.afterextrun->text();
+  OnPicker([](QFileDialog* d) { d->reject(); });
+  Click(w.SpeedButton3);
+  EXPECT_EQ(w.afterextrun->text(), before);
+  EXPECT_TRUE(messages.isEmpty());
 }
 
 }  // namespace
