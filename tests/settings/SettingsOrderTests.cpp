@@ -81,6 +81,39 @@ TEST(SettingsLoad, ExtractionChoicesWithLibraryMissing) {
   EXPECT_EQ(file, "[Options]\nChooseExtract=Yes\n");
 }
 
+TEST(SettingsLoad, ExtractionTableWithLibraryMissing) {
+  // Every turn-on of either box is undone by its reaction with one notice;
+  // only "Extract to Directory" disables itself and saves "Extract" = "No".
+  struct Row {
+    const char* extract;  // nullptr: key absent
+    const char* choose;
+    bool dirEnabled, choose_, boxEnabled;
+    size_t notices;
+  };
+  const Row rows[] = {
+      {"Yes", "No", true, false, false, 2},   {"No", "Yes", false, true, true, 0},
+      {nullptr, "No", true, false, false, 1}, {nullptr, nullptr, false, true, true, 0},
+      {"Yes", "Yes", false, true, false, 1},  {"Yes", nullptr, false, true, false, 1},
+  };
+  for (const auto& r : rows) {
+    std::string text = "[Options]\n";
+    if (r.extract) text += std::string("Extract=") + r.extract + "\n";
+    if (r.choose) text += std::string("ChooseExtract=") + r.choose + "\n";
+    TempFolder dir;
+    const std::string path = dir / "lumeskar.ini";
+    WriteFile(path, text);
+    FakePanel panel(path, false);
+    settings::LoadSettings(panel, settings::ProfileFile(path));
+    EXPECT_FALSE(panel.IsChecked(Option::Extract)) << text;
+    EXPECT_EQ(panel.extractDirEnabled, r.dirEnabled) << text;
+    EXPECT_EQ(panel.IsChecked(Option::ChooseExtract), r.choose_) << text;
+    EXPECT_EQ(panel.extractToDirEnabled, r.boxEnabled) << text;
+    EXPECT_EQ(panel.notices.size(), r.notices) << text;
+    const std::string extractAfter = settings::ProfileFile(path).ReadString("Options", "Extract");
+    EXPECT_EQ(extractAfter, r.notices ? "No" : (r.extract ? r.extract : "")) << text;
+  }
+}
+
 TEST(SettingsLoad, OtherKeys) {
   TempFolder dir;
   const std::string path = dir / "lumeskar.ini";
