@@ -59,7 +59,10 @@ void Archive::setPassword(const char* password) {
   havePassword_ = !password_.empty();
 }
 
-int Archive::openVolume(const std::string& path, int& fd, uint64_t& size) {
+// Opens a volume; a name that differs from the file's only in letter case
+// is replaced by the file's own, so the name reported in the header records
+// and handed to libarchive is one that opens.
+int Archive::openVolume(std::string& path, int& fd, uint64_t& size) {
   std::string name = path;
   fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0 && errno == ENOENT) {
@@ -74,6 +77,7 @@ int Archive::openVolume(const std::string& path, int& fd, uint64_t& size) {
     return ERAR_EOPEN;
   }
   size = uint64_t(st.st_size);
+  path = name;
   posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);  // volumes are read front to back
   return 0;
 }
@@ -83,8 +87,9 @@ int Archive::readBlock(uint64_t offset, Block& b) { return readBlockAt(rar5_, fd
 int Archive::open(const std::string& path, unsigned mode, unsigned opFlags) {
   mode_ = mode;
   opFlags_ = opFlags;
-  if (openVolume(path, fd_, volSize_)) return ERAR_EOPEN;
-  volPath_ = path;
+  std::string first = path;
+  if (openVolume(first, fd_, volSize_)) return ERAR_EOPEN;
+  volPath_ = first;
   int64_t sig = findSignature(fd_, volSize_, rar5_);
   if (sig < 0) return ERAR_BAD_ARCHIVE;
   Block b;

@@ -37,7 +37,7 @@ public:
   Callbacks callbacks;
 
 private:
-  int openVolume(const std::string& path, int& fd, uint64_t& size);
+  int openVolume(std::string& path, int& fd, uint64_t& size);
   int readMain(int fd, uint64_t size, uint64_t& pos, Block& main);
   int readBlock(uint64_t offset, Block& b);
   int nextVolume();

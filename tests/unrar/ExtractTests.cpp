@@ -225,3 +225,49 @@ TEST(UnrarExtract, UnicodeNamesInTheCLocale) {
     for (char ch : n) nonAscii |= uint8_t(ch) >= 0x80;
   EXPECT_TRUE(nonAscii);
 }
+
+// Volumes whose names differ from the expected ones in letter case are used
+// under their real names: in the header records and for compressed data.
+TEST(UnrarExtract, VolumesWhoseNamesDifferInLetterCase) {
+  TempDir dir;
+  RarOptions o = opts(Format::Rar4);
+  o.volumeSize = 30'000;
+  o.naming = Naming::Old;
+  auto vols = WriteRar(dir.path().string(), "case", {Pattern("p.bin", 80'000, 4)}, o);
+  ASSERT_GE(vols.size(), 3u);
+  const std::string first = dir / "CASE.RAR", second = dir / "Case.r00";
+  fs::rename(vols[0], first);
+  fs::rename(vols[1], second);
+  RunResult r = runArchive(dir / "case.rar", RAR_EXTRACT, dir / "out");
+  EXPECT_EQ(r.codes, std::vector<int>{0});
+  EXPECT_TRUE(readFile(dir / "out/p.bin") == PatternBytes(4, 0, 80'000));
+
+  UnrarLib& lib = UnrarLib::get();
+  RAROpenArchiveDataEx od{};
+  std::string asked = dir / "case.rar";
+  od.ArcName = asked.data();
+  od.OpenMode = RAR_OM_LIST_INCSPLIT;
+  HANDLE h = lib.OpenArchiveEx(&od);
+  ASSERT_NE(h, nullptr);
+  static RARHeaderDataEx hd;
+  std::vector<std::string> arcNames;
+  while (lib.ReadHeaderEx(h, &hd) == 0) arcNames.push_back(hd.ArcName);
+  lib.CloseArchive(h);
+  ASSERT_GE(arcNames.size(), 2u);
+  EXPECT_EQ(arcNames[0], first);
+  EXPECT_EQ(arcNames[1], second);
+
+  const fs::path fixtures = LUMESKAR_SHARED_FIXTURES;
+  const std::string base = "test_read_format_rar5_multiarchive.part0";
+  if (!fs::exists(fixtures / (base + "1.rar"))) return;
+  fs::create_directories(dir / "fx");
+  for (int part = 1; part <= 8; ++part) {
+    std::string name = base + std::to_string(part) + ".rar";
+    std::string stored = name;
+    if (part > 1)
+      for (char& c : stored) c = char(toupper(uint8_t(c)));
+    fs::copy_file(fixtures / name, fs::path(dir / "fx") / stored);
+  }
+  RunResult fx = runArchive(dir / ("fx/" + base + "1.rar"), RAR_TEST, "");
+  EXPECT_EQ(fx.codes, (std::vector<int>{0, 0}));
+}
