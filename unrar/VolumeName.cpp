@@ -23,7 +23,7 @@ std::string incrementRun(std::string name, size_t first, size_t last, bool carry
     ++name[first - 1];
     return name;
   }
-  name.insert(first, "1");
+  name.insert(name.begin() + std::ptrdiff_t(first), '1');
   return name;
 }
 
