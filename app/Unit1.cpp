@@ -49,11 +49,23 @@ W* Place(W* w, int x, int y, int width, int height) {
 
 // Captions are laid out for the classic dialog font; the stand-in font and
 // style may need a few pixels more. A caption never gets clipped: its control
-// keeps its place and grows to the right when the text needs it.
+// keeps its place and grows to the right when the text needs it. Controls are
+// marked here and fitted when their panel is first shown, so start-up does not
+// load the dialog fonts for panels nobody has opened.
+constexpr char kFitCaption[] = "lumeskarFitCaption";
+
 template <typename W>
 W* FitCaption(W* w) {
-  w->resize(std::max(w->width(), w->sizeHint().width()), w->height());
+  w->setProperty(kFitCaption, true);
   return w;
+}
+
+void FitMarkedCaptions(QWidget* root, Qt::FindChildOptions options) {
+  for (QWidget* w : root->findChildren<QWidget*>(QString(), options)) {
+    if (!w->property(kFitCaption).toBool()) continue;
+    w->setProperty(kFitCaption, false);
+    w->resize(std::max(w->width(), w->sizeHint().width()), w->height());
+  }
 }
 
 // A label at a fixed place with a given font and colour.
@@ -112,6 +124,11 @@ TPanel::TPanel(QWidget* parent) : QFrame(parent) {
   hide();
 }
 
+void TPanel::showEvent(QShowEvent* e) {
+  FitMarkedCaptions(this, Qt::FindChildrenRecursively);
+  QFrame::showEvent(e);
+}
+
 void TPanel::mouseMoveEvent(QMouseEvent* e) {
   emit mouseMoved(e);
   QFrame::mouseMoveEvent(e);
@@ -135,6 +152,7 @@ TForm1::TForm1(const QString& argument, QWidget* parent) : QWidget(parent) {
   BuildPrompts();
   BuildAboutBox();
   BuildOptionsPanel();
+  FitMarkedCaptions(this, Qt::FindDirectChildrenOnly);  // the status strip
   ConnectHandlers();
   CreateExtractor();
   CreateFolderDialog();

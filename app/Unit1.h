@@ -54,6 +54,7 @@ class TPanel : public QFrame {
   void mouseMoved(QMouseEvent* e);
 
  protected:
+  void showEvent(QShowEvent* e) override;
   void mouseMoveEvent(QMouseEvent* e) override;
 };
 
