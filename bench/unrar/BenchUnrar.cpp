@@ -93,16 +93,21 @@ int main(int argc, char** argv) {
   printf("set: %zu volumes, %llu MiB\n", vols.size(), (unsigned long long)mib);
 
   // Alternating rounds, each side after a sync so neither pays for the
-  // other's dirty pages; the machine is shared, so medians are compared.
+  // other's dirty pages, and with the side that goes first swapped every
+  // round; the machine is shared, so medians are compared.
   std::vector<double> cats, apis;
   for (int round = 0; round < rounds; ++round) {
-    std::string out = (dir / "cat.out").string();
-    sync();
-    cats.push_back(timeCat(vols, out));
-    fs::remove(out);
-    sync();
-    apis.push_back(timeExtract(api, vols[0], (dir / "out").string()));
-    fs::remove_all(dir / "out");
+    for (int side = 0; side < 2; ++side) {
+      sync();
+      if ((side + round) % 2 == 0) {
+        std::string out = (dir / "cat.out").string();
+        cats.push_back(timeCat(vols, out));
+        fs::remove(out);
+      } else {
+        apis.push_back(timeExtract(api, vols[0], (dir / "out").string()));
+        fs::remove_all(dir / "out");
+      }
+    }
     printf("round %d: cat %.3f s, libunrar %.3f s\n", round + 1, cats.back(), apis.back());
   }
   auto median = [](std::vector<double> v) {
