@@ -36,6 +36,7 @@ struct RarEntry {
   uint64_t patternSeed = 0;
   bool isDir = false;
   std::string linkTarget;  // non-empty: a symbolic link pointing here
+  unsigned redirType = 0;  // RAR 5 link record type for linkTarget; 0 = the host's symbolic link
   int64_t mtime = 1'600'000'000;       // seconds since 1970 (UTC)
   std::optional<uint32_t> attributes;  // host attributes; default fits host and kind
   bool encrypted = false;     // mark as encrypted; the data itself stays plain

@@ -82,7 +82,7 @@ bool IsAscii(const std::string& s) {
 uint32_t DefaultAttributes(Host host, const RarEntry& e) {
   if (host == Host::Windows) return e.isDir ? kWinDirectory : kWinArchive;
   if (e.isDir) return kModeDir;
-  return e.linkTarget.empty() ? kModeFile : kModeLink;
+  return e.linkTarget.empty() || e.redirType > kRedirWinSymlink ? kModeFile : kModeLink;
 }
 
 uint32_t Attributes(Host host, const RarEntry& e) {
@@ -179,7 +179,7 @@ Bytes Rar5Extra(const ArchiveInfo& info, const RarEntry& e) {
   }
   if (!e.linkTarget.empty()) {
     Bytes r;
-    PutVint(r, info.host == Host::Windows ? kRedirWinSymlink : kRedirUnixSymlink);
+    PutVint(r, e.redirType ? e.redirType : info.host == Host::Windows ? kRedirWinSymlink : kRedirUnixSymlink);
     PutVint(r, 0);  // flags: the target is not a folder
     PutVint(r, e.linkTarget.size());
     r += e.linkTarget;
