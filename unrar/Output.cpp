@@ -254,8 +254,11 @@ int makeLinkOrCopy(const Target& t, const std::string& source, bool copy, const 
     return linkat(srcDir.get(), src.parts.back().c_str(), dir.get(), t.parts.back().c_str(), 0) == 0
                ? 0 : ERAR_ECREATE;
   }
-  Fd in(openat(srcDir.get(), src.parts.back().c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
-  if (in.get() < 0) return ERAR_EOPEN;
+  // Only a regular file is copied: opening a FIFO that sits under the
+  // source name would otherwise wait for a writer that never comes.
+  Fd in(openat(srcDir.get(), src.parts.back().c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  struct stat st;
+  if (in.get() < 0 || fstat(in.get(), &st) != 0 || !S_ISREG(st.st_mode)) return ERAR_EOPEN;
   OutputFile out;
   if (int r = out.create(t)) return r;
   std::vector<char> buf(1 << 20);

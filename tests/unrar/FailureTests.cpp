@@ -354,3 +354,33 @@ TEST(UnrarFailures, OverlongNamesAreRefused) {
     EXPECT_EQ(readFile(fs::path(dir / "dest") / (fits + "y")), "y");
   }
 }
+
+// RAR 5 hard links and file copies name an entry extracted earlier; the
+// source must be inside the destination and a regular file.
+TEST(UnrarFailures, HardLinksAndCopiesOfEarlierEntries) {
+  TempDir dir;
+  fs::create_directories(dir / "dest");
+  writeFile(dir / "outside.txt", "secret");
+  ASSERT_EQ(mkfifo((dir / "dest/pipe").c_str(), 0600), 0);
+  auto redir = [](std::string name, std::string source, unsigned type) {
+    RarEntry e = Link(std::move(name), std::move(source));
+    e.redirType = type;
+    return e;
+  };
+  std::vector<RarEntry> entries = {File("a.txt", "alpha"), redir("hard", "a.txt", FSREDIR_HARDLINK),
+                                   redir("copy", "a.txt", FSREDIR_FILECOPY),
+                                   redir("escape", "../outside.txt", FSREDIR_FILECOPY),
+                                   redir("escape-hard", "../outside.txt", FSREDIR_HARDLINK),
+                                   redir("from-pipe", "pipe", FSREDIR_FILECOPY)};
+  auto vols = WriteRar(dir.path().string(), "redir", entries, opts(Format::Rar5));
+  RunResult r = runArchive(vols[0], RAR_EXTRACT, dir / "dest");
+  EXPECT_EQ(r.codes, (std::vector<int>{0, 0, 0, ERAR_ECREATE, ERAR_ECREATE, ERAR_EOPEN}));
+  struct stat a, hard, copy;
+  ASSERT_EQ(stat((dir / "dest/a.txt").c_str(), &a), 0);
+  ASSERT_EQ(stat((dir / "dest/hard").c_str(), &hard), 0);
+  ASSERT_EQ(stat((dir / "dest/copy").c_str(), &copy), 0);
+  EXPECT_EQ(a.st_ino, hard.st_ino);
+  EXPECT_NE(a.st_ino, copy.st_ino);
+  EXPECT_EQ(readFile(dir / "dest/copy"), "alpha");
+  EXPECT_EQ(listTree(dir / "dest"), (std::vector<std::string>{"a.txt", "copy", "hard", "pipe"}));
+}
