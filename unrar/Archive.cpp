@@ -5,10 +5,12 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <optional>
 #include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "unrar/Blake2.h"
 #include "unrar/Bytes.h"
 #include "unrar/Output.h"
 #include "unrar/Text.h"
@@ -453,8 +455,15 @@ int Archive::extract(int operation, const char* destPath, const char* destName) 
   if (writing && !symlink)
     if (int r = out.create(target)) return r;
   uint32_t crc = 0;
+  // A RAR 5 entry may carry a BLAKE2sp hash instead of a CRC; libarchive
+  // checks it for compressed data only. Split entries are left to their
+  // parts' checks.
+  std::optional<Blake2sp> blake2;
+  if (entry_.hashType == RAR_HASH_BLAKE2 && !compressed && !entry_.splitBefore && !entry_.splitAfter)
+    blake2.emplace();
   auto sink = [&](const uint8_t* data, size_t size) -> int {
     crc = crc32(crc, data, size);
+    if (blake2) blake2->update(data, size);
     if (symlink) {
       if (linkTarget.size() + size > kLinkTargetLimit) return ERAR_BAD_DATA;
       linkTarget.append(reinterpret_cast<const char*>(data), size);
@@ -464,7 +473,10 @@ int Archive::extract(int operation, const char* destPath, const char* destName) 
   };
   uint64_t produced = 0;
   if (int r = pump(sink, produced)) return r;
-  const bool intact = (entry_.unknownSize || produced == entry_.unpSize) && (!entry_.hasCrc || crc == entry_.crc);
+  uint8_t hash[32];
+  if (blake2) blake2->final(hash);
+  const bool intact = (entry_.unknownSize || produced == entry_.unpSize) && (!entry_.hasCrc || crc == entry_.crc) &&
+                      (!blake2 || memcmp(hash, entry_.blake2, sizeof hash) == 0);
   if (!intact) {
     if (writing && !symlink && (opFlags_ & ROADOF_KEEPBROKEN)) out.commit(meta);
     return ERAR_BAD_DATA;

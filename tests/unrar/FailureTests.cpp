@@ -5,6 +5,7 @@
 
 #include "tests/unrar/UnrarLib.h"
 #include "tools/RarWriter.h"
+#include "unrar/Blake2.h"
 
 namespace fs = std::filesystem;
 using namespace rarwriter;
@@ -383,4 +384,86 @@ TEST(UnrarFailures, HardLinksAndCopiesOfEarlierEntries) {
   EXPECT_NE(a.st_ino, copy.st_ino);
   EXPECT_EQ(readFile(dir / "dest/copy"), "alpha");
   EXPECT_EQ(listTree(dir / "dest"), (std::vector<std::string>{"a.txt", "copy", "hard", "pipe"}));
+}
+
+namespace {
+
+// A one-file stored RAR 5 archive whose entry carries a BLAKE2sp hash and no
+// CRC-32 (the writer only makes CRC-32 entries).
+std::string blake2Archive(const std::string& name, const std::string& data, const uint8_t hash[32]) {
+  auto vint = [](std::string& out, uint64_t v) {
+    do {
+      out += char((v & 0x7F) | (v > 0x7F ? 0x80 : 0));
+      v >>= 7;
+    } while (v);
+  };
+  auto block = [&](const std::string& body) {
+    std::string sized;
+    vint(sized, body.size());
+    sized += body;
+    uint32_t crc = Crc32(0, sized.data(), sized.size());
+    std::string out;
+    for (int i = 0; i < 4; ++i) out += char(crc >> (8 * i));
+    return out + sized;
+  };
+  std::string record(1, '\x02');  // hash record: BLAKE2sp
+  record += '\0';
+  record.append(reinterpret_cast<const char*>(hash), 32);
+  std::string extra;
+  vint(extra, record.size());
+  extra += record;
+  std::string file;
+  vint(file, 2);      // file header
+  vint(file, 0x03);   // extra area and data follow
+  vint(file, extra.size());
+  vint(file, data.size());
+  vint(file, 0);      // no time, no CRC-32
+  vint(file, data.size());
+  vint(file, 0644);
+  vint(file, 0);      // stored
+  vint(file, 1);      // Unix host
+  vint(file, name.size());
+  file += name + extra;
+  return std::string("Rar!\x1a\x07\x01\x00", 8) + block(std::string("\x01\x00\x00", 3)) + block(file) + data +
+         block(std::string("\x05\x00\x00", 3));
+}
+
+}  // namespace
+
+// Stored entries hashed with BLAKE2sp are checked like CRC-32 ones; the hash
+// is the one RAR 5 archives carry (checked against a compressed fixture,
+// whose data libarchive verifies itself).
+TEST(UnrarFailures, Blake2HashOfStoredEntries) {
+  TempDir dir;
+  const std::string data = std::string(5000, 'b') + "blake";
+  uint8_t hash[32];
+  unrar::Blake2sp h;
+  h.update(reinterpret_cast<const uint8_t*>(data.data()), data.size());
+  h.final(hash);
+  writeFile(dir / "good.rar", blake2Archive("good.txt", data, hash));
+  std::string damaged = data;
+  damaged[100] ^= 1;
+  writeFile(dir / "bad.rar", blake2Archive("bad.txt", damaged, hash));
+  EXPECT_EQ(runArchive(dir / "good.rar", RAR_EXTRACT, dir / "out").codes, std::vector<int>{0});
+  EXPECT_EQ(readFile(dir / "out/good.txt"), data);
+  EXPECT_EQ(runArchive(dir / "bad.rar", RAR_EXTRACT, dir / "out").codes, std::vector<int>{ERAR_BAD_DATA});
+  EXPECT_EQ(runArchive(dir / "bad.rar", RAR_TEST, "").codes, std::vector<int>{ERAR_BAD_DATA});
+  EXPECT_FALSE(fs::exists(dir / "out/bad.txt"));
+
+  std::string fixture = std::string(LUMESKAR_SHARED_FIXTURES) + "/test_read_format_rar5_blake2.rar";
+  if (!fs::exists(fixture)) return;
+  RunResult r = runArchive(fixture, RAR_EXTRACT, dir / "fx");
+  ASSERT_EQ(r.codes, std::vector<int>{0});
+  UnrarLib& lib = UnrarLib::get();
+  HANDLE hd = openPlain(fixture);
+  static RARHeaderDataEx header;
+  ASSERT_EQ(lib.ReadHeaderEx(hd, &header), 0);
+  lib.CloseArchive(hd);
+  ASSERT_EQ(header.HashType, unsigned(RAR_HASH_BLAKE2));
+  const std::string extracted = readFile(fs::path(dir / "fx") / header.FileName);
+  unrar::Blake2sp fx;
+  fx.update(reinterpret_cast<const uint8_t*>(extracted.data()), extracted.size());
+  uint8_t fxHash[32];
+  fx.final(fxHash);
+  EXPECT_EQ(memcmp(fxHash, header.Hash, 32), 0);
 }
