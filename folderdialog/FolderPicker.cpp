@@ -11,7 +11,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "folderdialog/SpecialFolders.h"
+#include "folderdialog/FolderNumbers.h"
 
 namespace {
 

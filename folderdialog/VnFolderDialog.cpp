@@ -14,7 +14,7 @@
 #include "folderdialog/FolderCreation.h"
 #include "folderdialog/FolderPicker.h"
 #include "folderdialog/PathShortening.h"
-#include "folderdialog/SpecialFolders.h"
+#include "folderdialog/FolderNumbers.h"
 #include "platform/LanguageId.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <fstream>
 
 #include "TempDir.h"
-#include "folderdialog/SpecialFolders.h"
+#include "folderdialog/FolderNumbers.h"
 
 namespace fs = std::filesystem;
 

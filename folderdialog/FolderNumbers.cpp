@@ -1,4 +1,4 @@
-#include "folderdialog/SpecialFolders.h"
+#include "folderdialog/FolderNumbers.h"
 
 #include <pwd.h>
 #include <unistd.h>
