@@ -72,44 +72,44 @@ TEST(FollowUp, PutsTheImageInPlaceOfEveryPlaceholderWithinItsWord) {
 class ImageSearch : public ::testing::Test {
  protected:
   launchtest::TempDir dir;
-  void Touch(const std::string& name) { std::ofstream(dir.path + "/" + name) << "x"; }
+  void Touch(const std::string& name) { std::ofstream(dir.path() + "/" + name) << "x"; }
 };
 
 TEST_F(ImageSearch, LaterKindsReplaceEarlierOnesAndOnlyCheckedKindsAreSought) {
   Touch("game.iso");
-  EXPECT_EQ(extract::FindImage(dir.path + "/", true, false), dir.path + "/game.iso");
+  EXPECT_EQ(extract::FindImage(dir.path() + "/", true, false), dir.path() + "/game.iso");
   Touch("game.bin");
   Touch("game.cue");
-  EXPECT_EQ(extract::FindImage(dir.path + "/", true, false), dir.path + "/game.bin");
-  EXPECT_EQ(extract::FindImage(dir.path + "/", false, true), dir.path + "/game.cue");
-  EXPECT_EQ(extract::FindImage(dir.path + "/", false, false), dir.path + "/game.iso");
+  EXPECT_EQ(extract::FindImage(dir.path() + "/", true, false), dir.path() + "/game.bin");
+  EXPECT_EQ(extract::FindImage(dir.path() + "/", false, true), dir.path() + "/game.cue");
+  EXPECT_EQ(extract::FindImage(dir.path() + "/", false, false), dir.path() + "/game.iso");
 }
 
 TEST_F(ImageSearch, OnlyACueImageWithTheBinChoiceFindsNothing) {
   Touch("game.cue");
-  EXPECT_EQ(extract::FindImage(dir.path + "/", true, false), "");
+  EXPECT_EQ(extract::FindImage(dir.path() + "/", true, false), "");
 }
 
 TEST_F(ImageSearch, MatchesLetterCaseIgnoredAndTakesTheFirstSortedName) {
   Touch("b.ISO");
   Touch("a.Iso");
   Touch("c.iso");
-  EXPECT_EQ(extract::FindImage(dir.path + "/", false, false), dir.path + "/a.Iso");
+  EXPECT_EQ(extract::FindImage(dir.path() + "/", false, false), dir.path() + "/a.Iso");
 }
 
 TEST_F(ImageSearch, LooksInsideAFolderGivenWithoutTrailingSlash) {
   // A sibling whose name starts with the folder's name must not be matched.
-  mkdir((dir.path + "/out").c_str(), 0755);
-  std::ofstream(dir.path + "/out.iso") << "x";
-  std::ofstream(dir.path + "/out/game.iso") << "x";
-  EXPECT_EQ(extract::FindImage(dir.path + "/out", false, false), dir.path + "/out/game.iso");
-  EXPECT_EQ(extract::FindImage(dir.path + "/missing", true, true), "");
+  mkdir((dir.path() + "/out").c_str(), 0755);
+  std::ofstream(dir.path() + "/out.iso") << "x";
+  std::ofstream(dir.path() + "/out/game.iso") << "x";
+  EXPECT_EQ(extract::FindImage(dir.path() + "/out", false, false), dir.path() + "/out/game.iso");
+  EXPECT_EQ(extract::FindImage(dir.path() + "/missing", true, true), "");
 }
 
 TEST(FollowUpLaunch, StartsTheProgramOnceWithTheImagePathAsOneArgument) {
   launchtest::TempDir dir;
-  launchtest::Recorder rec(dir.path);
-  std::string image = dir.path + "/my game 'v1' \"final\".iso";
+  launchtest::Recorder rec(dir.path());
+  std::string image = dir.path() + "/my game 'v1' \"final\".iso";
   auto r = extract::LaunchFollowUp("'" + rec.program + "' -m %F --also=%f", image);
   ASSERT_TRUE(r.started) << r.error;
   EXPECT_EQ(rec.WaitForCalls(1), (std::vector<Words>{{"-m", image, "--also=" + image}}));
@@ -121,7 +121,7 @@ TEST(FollowUpLaunch, ReportsCommandsThatStartNothing) {
   launchtest::TempDir dir;
   EXPECT_FALSE(extract::LaunchFollowUp("", "x").started);
   EXPECT_FALSE(extract::LaunchFollowUp("\"unterminated %F", "x").started);
-  EXPECT_FALSE(extract::LaunchFollowUp(dir.path + "/no-such-program %F", "x").started);
+  EXPECT_FALSE(extract::LaunchFollowUp(dir.path() + "/no-such-program %F", "x").started);
 }
 
 }  // namespace

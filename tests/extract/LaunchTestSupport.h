@@ -12,19 +12,11 @@
 #include <thread>
 #include <vector>
 
+#include "tests/common/TempDir.h"
+
 namespace launchtest {
 
-struct TempDir {
-  std::string path;
-  TempDir() {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "lumeskar-XXXXXX").string();
-    path = mkdtemp(tmpl.data()) ? tmpl : "";
-  }
-  ~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path, ec);
-  }
-};
+using testing_support::TempDir;
 
 inline std::string ReadAll(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

@@ -46,7 +46,7 @@ TEST(Launch, StartsAProgramDetachedWithItsArgumentsUnchanged) {
   TempDir dir;
   // The program records its arguments and standard input, then stays alive
   // until told to go, so its process can be inspected.
-  const std::string program = dir.path + "/stay";
+  const std::string program = dir.path() + "/stay";
   WriteExecutable(program,
                   "#!/bin/sh\n"
                   "printf '%s\\n' \"$#\" \"$1\" \"$2\" \"$3\" > \"$0.args\"\n"
@@ -72,12 +72,12 @@ TEST(Launch, StartsAProgramDetachedWithItsArgumentsUnchanged) {
 
 TEST(Launch, ReportsProgramsThatCannotBeExecuted) {
   TempDir dir;
-  const std::string plain = dir.path + "/plain.txt";
+  const std::string plain = dir.path() + "/plain.txt";
   std::ofstream(plain) << "just text";
-  const std::string garbage = dir.path + "/garbage";
+  const std::string garbage = dir.path() + "/garbage";
   WriteExecutable(garbage, "\x01\x02\x03 neither a program nor a script");
-  const std::string interp = dir.path + "/bad-interpreter";
-  WriteExecutable(interp, "#!" + dir.path + "/no-such-interpreter\n");
+  const std::string interp = dir.path() + "/bad-interpreter";
+  WriteExecutable(interp, "#!" + dir.path() + "/no-such-interpreter\n");
 
   struct Case {
     std::vector<std::string> argv;
@@ -85,10 +85,10 @@ TEST(Launch, ReportsProgramsThatCannotBeExecuted) {
   };
   const std::vector<Case> cases = {
       {{}, EINVAL},
-      {{dir.path + "/missing"}, ENOENT},
+      {{dir.path() + "/missing"}, ENOENT},
       {{"lumeskar-no-such-program-on-path"}, ENOENT},
       {{plain}, EACCES},
-      {{dir.path}, EACCES},
+      {{dir.path()}, EACCES},
       {{garbage}, ENOEXEC},   // found by execve itself, after the fork
       {{interp, "x"}, ENOENT},
   };
@@ -112,22 +112,22 @@ struct PathPrefix {
 
 TEST(Launch, FindsProgramsOnPathAndOpensOtherFilesWithTheDesktopOpener) {
   TempDir dir;
-  launchtest::Recorder opener(dir.path, "xdg-open");
-  launchtest::Recorder tool(dir.path, "lumeskar-test-tool");
-  PathPrefix path(dir.path);
+  launchtest::Recorder opener(dir.path(), "xdg-open");
+  launchtest::Recorder tool(dir.path(), "lumeskar-test-tool");
+  PathPrefix path(dir.path());
   EXPECT_EQ(platform::FindProgram("lumeskar-test-tool"), tool.program);
 
   ASSERT_TRUE(platform::StartOrOpen({"lumeskar-test-tool", "a b"}).started);
   EXPECT_EQ(tool.WaitForCalls(1), (std::vector<std::vector<std::string>>{{"a b"}}));
 
-  const std::string doc = dir.path + "/read me.txt";
+  const std::string doc = dir.path() + "/read me.txt";
   std::ofstream(doc) << "text";
   ASSERT_TRUE(platform::StartOrOpen({doc, "ignored"}).started);
   ASSERT_EQ(opener.WaitForCalls(1).size(), 1u);  // detached calls may finish in any order
   ASSERT_TRUE(platform::OpenWithDesktop("https://example.org/a b?x=1&y='2'").started);
   EXPECT_EQ(opener.WaitForCalls(2),
             (std::vector<std::vector<std::string>>{{doc}, {"https://example.org/a b?x=1&y='2'"}}));
-  EXPECT_FALSE(platform::StartOrOpen({dir.path + "/missing.txt"}).started);
+  EXPECT_FALSE(platform::StartOrOpen({dir.path() + "/missing.txt"}).started);
 }
 
 }  // namespace

@@ -15,37 +15,15 @@
 #include <string>
 #include <vector>
 
+#include "tests/common/TempDir.h"
+
 namespace rartest {
 
-class TempDir {
- public:
-  TempDir() {
-    char tmpl[] = "/tmp/lumeskar-rar-XXXXXX";
-    path_ = ::mkdtemp(tmpl) ? tmpl : "";
-  }
-  ~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const std::string& path() const { return path_; }
-  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+using testing_support::TempDir;
+using testing_support::ReadFile;
+using testing_support::WriteFile;
 
- private:
-  std::string path_;
-};
 
-inline std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-inline void WriteFile(const std::string& path, const std::string& data) {
-  std::ofstream(path, std::ios::binary) << data;
-}
 
 struct ListedEntry {
   std::string name;

@@ -26,15 +26,15 @@ TEST(VolumeSet, NamesTheFollowingVolumeInEveryNamingScheme) {
 
 TEST(VolumeSet, SumsTheVolumesThatExistUpToTheFirstGap) {
   launchtest::TempDir dir;
-  auto write = [&](const std::string& name, size_t size) { std::ofstream(dir.path + "/" + name) << std::string(size, 'v'); };
+  auto write = [&](const std::string& name, size_t size) { std::ofstream(dir.path() + "/" + name) << std::string(size, 'v'); };
   write("g.part1.rar", 100);
   write("g.part2.rar", 50);
   write("g.part3.rar", 7);
   write("g.part5.rar", 1000);  // after a gap: not part of what is read
-  EXPECT_EQ(extract::SetVolumes(dir.path + "/g.part1.rar").size(), 3u);
-  EXPECT_EQ(extract::SetSize(dir.path + "/g.part1.rar"), 157u);
-  EXPECT_EQ(extract::SetSize(dir.path + "/g.part2.rar"), 57u);
-  EXPECT_EQ(extract::SetSize(dir.path + "/missing.rar"), 0u);
+  EXPECT_EQ(extract::SetVolumes(dir.path() + "/g.part1.rar").size(), 3u);
+  EXPECT_EQ(extract::SetSize(dir.path() + "/g.part1.rar"), 157u);
+  EXPECT_EQ(extract::SetSize(dir.path() + "/g.part2.rar"), 57u);
+  EXPECT_EQ(extract::SetSize(dir.path() + "/missing.rar"), 0u);
 }
 
 }  // namespace

@@ -16,7 +16,9 @@
 #include <fstream>
 
 #include "DialogDriver.h"
-#include "TempDir.h"
+#include "tests/common/TempDir.h"
+
+using testing_support::TempDir;
 #include "folderdialog/FolderPicker.h"
 #include "folderdialog/PathShortening.h"
 #include "folderdialog/VnFolderDialog.h"

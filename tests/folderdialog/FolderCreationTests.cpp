@@ -6,7 +6,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include "TempDir.h"
+#include "tests/common/TempDir.h"
+
+using testing_support::TempDir;
 #include "folderdialog/FolderCreation.h"
 
 namespace fs = std::filesystem;

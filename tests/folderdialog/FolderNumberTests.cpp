@@ -4,7 +4,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include "TempDir.h"
+#include "tests/common/TempDir.h"
+
+using testing_support::TempDir;
 #include "folderdialog/FolderNumbers.h"
 
 namespace fs = std::filesystem;

@@ -44,7 +44,7 @@ class AssociationTest : public ::testing::Test {
 
   std::string Tool(const std::string& command) {
     const std::string line = "env XDG_CONFIG_HOME='" + config_ + "' XDG_DATA_HOME='" + data_ +
-                             "' XDG_DATA_DIRS='" + dir_.Path() + "/nosystem' " + command + " 2>&1";
+                             "' XDG_DATA_DIRS='" + dir_.path() + "/nosystem' " + command + " 2>&1";
     std::string out;
     if (FILE* p = popen(line.c_str(), "r")) {
       char buf[512];

@@ -152,7 +152,7 @@ TEST(ProfileFileOnDisk, FullDiskKeepsTheOldFileWhole) {
       {.maxFileSize = 1024});
   EXPECT_EQ(code, 0);
   EXPECT_EQ(ReadFile(path), before);
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);  // no temp file left
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);  // no temp file left
 }
 
 }  // namespace

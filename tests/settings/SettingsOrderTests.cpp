@@ -219,7 +219,7 @@ TEST(SettingsSave, MissingLibraryWriteFailureStopsTheLoad) {
 
 TEST(SettingsLocation, BesideTheProgramOrInTheConfigHome) {
   TempFolder dir;
-  const std::string programDir = dir.Path() + "/";
+  const std::string programDir = dir.path() + "/";
   EXPECT_EQ(settings::SettingsPathFor(programDir, "lumeskar", "/xdg/cfg", "/home/u"),
             "/xdg/cfg/lumeskar/lumeskar.ini");
   EXPECT_EQ(settings::SettingsPathFor(programDir, "lumeskar", "relative/cfg", "/home/u"),

@@ -40,7 +40,7 @@ TEST(UnrarHeaders, EveryFieldOfWriterArchives) {
     RarEntry file = File("dir/a.txt", "hi\n");
     file.mtime = 1'500'000'000;
     RarEntry huge = Zeros("huge.bin", (5ull << 30) + 3);  // sizes need the high halves
-    auto vols = WriteRar(dir.path().string(), "h", {Dir("dir"), file, huge}, opts(format));
+    auto vols = WriteRar(dir.path(), "h", {Dir("dir"), file, huge}, opts(format));
 
     UnrarLib& lib = UnrarLib::get();
     RAROpenArchiveDataEx od{};
@@ -92,7 +92,7 @@ TEST(UnrarHeaders, VolumeFlagsAndSplitParts) {
   TempDir dir;
   RarOptions o = opts(Format::Rar5);
   o.volumeSize = 20'000;
-  auto vols = WriteRar(dir.path().string(), "v", {Pattern("p.bin", 50'000, 1)}, o);
+  auto vols = WriteRar(dir.path(), "v", {Pattern("p.bin", 50'000, 1)}, o);
   ASSERT_GE(vols.size(), 3u);
   RunResult list = runArchive(vols[0], RAR_SKIP, "", 0, nullptr, 0, RAR_OM_LIST);
   EXPECT_EQ(list.flags, unsigned(ROADF_VOLUME | ROADF_NEWNUMBERING | ROADF_FIRSTVOLUME));
@@ -126,7 +126,7 @@ TEST(UnrarExtract, ByteIdenticalAcrossFormatsAndNamings) {
     o.volumeSize = c.volumeSize;
     o.naming = c.naming;
     auto entries = sampleEntries();
-    auto vols = WriteRar(dir.path().string(), "set", entries, o);
+    auto vols = WriteRar(dir.path(), "set", entries, o);
     if (c.volumeSize) {
       ASSERT_GT(vols.size(), 2u);
     }
@@ -164,7 +164,7 @@ TEST(UnrarExtract, DestNameAndWidePathsAndPermissions) {
   TempDir dir;
   RarEntry script = File("s.sh", "#!/bin/sh\n");
   script.attributes = 0100755;
-  auto vols = WriteRar(dir.path().string(), "d", {script}, opts(Format::Rar4));
+  auto vols = WriteRar(dir.path(), "d", {script}, opts(Format::Rar4));
   UnrarLib& lib = UnrarLib::get();
   HANDLE h = openPlain(vols[0]);
   ASSERT_NE(h, nullptr);
@@ -179,7 +179,7 @@ TEST(UnrarExtract, DestNameAndWidePathsAndPermissions) {
   h = openPlain(vols[0]);
   ASSERT_EQ(lib.ReadHeader(h, &hd), 0);
   std::wstring wdest;
-  for (char c : dir.path().string()) wdest += wchar_t(uint8_t(c));
+  for (char c : dir.path()) wdest += wchar_t(uint8_t(c));
   wdest += L"/wide-\u00fc";
   EXPECT_EQ(lib.ProcessFileW(h, RAR_EXTRACT, wdest.data(), nullptr), 0);
   lib.CloseArchive(h);
@@ -188,7 +188,7 @@ TEST(UnrarExtract, DestNameAndWidePathsAndPermissions) {
 
 TEST(UnrarExtract, DataCallbackAbortLeavesNoFile) {
   TempDir dir;
-  auto vols = WriteRar(dir.path().string(), "a", {Pattern("big", 3'000'000, 3), File("next", "n")}, opts(Format::Rar5));
+  auto vols = WriteRar(dir.path(), "a", {Pattern("big", 3'000'000, 3), File("next", "n")}, opts(Format::Rar5));
   UnrarLib& lib = UnrarLib::get();
   HANDLE h = openPlain(vols[0]);
   ASSERT_NE(h, nullptr);
@@ -210,7 +210,7 @@ TEST(UnrarExtract, DataCallbackAbortLeavesNoFile) {
 TEST(UnrarExtract, UnicodeNamesInTheCLocale) {
   // The tests run in the C locale; names must still come out as UTF-8.
   TempDir dir;
-  auto vols = WriteRar(dir.path().string(), "u", {File("päckchen/ü€😀.txt", "x")}, opts(Format::Rar4));
+  auto vols = WriteRar(dir.path(), "u", {File("päckchen/ü€😀.txt", "x")}, opts(Format::Rar4));
   RunResult r = runArchive(vols[0], RAR_EXTRACT, dir / "out");
   EXPECT_EQ(r.codes, std::vector<int>{0});
   EXPECT_EQ(readFile(dir / "out/päckchen/ü€😀.txt"), "x");
@@ -233,7 +233,7 @@ TEST(UnrarExtract, VolumesWhoseNamesDifferInLetterCase) {
   RarOptions o = opts(Format::Rar4);
   o.volumeSize = 30'000;
   o.naming = Naming::Old;
-  auto vols = WriteRar(dir.path().string(), "case", {Pattern("p.bin", 80'000, 4)}, o);
+  auto vols = WriteRar(dir.path(), "case", {Pattern("p.bin", 80'000, 4)}, o);
   ASSERT_GE(vols.size(), 3u);
   const std::string first = dir / "CASE.RAR", second = dir / "Case.r00";
   fs::rename(vols[0], first);

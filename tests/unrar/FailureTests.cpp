@@ -45,7 +45,7 @@ int CALLBACK passwordCallback(UINT msg, LPARAM user, LPARAM p1, LPARAM p2) {
 std::vector<std::string> splitSet(const TempDir& dir, Format format, uint64_t size = 40'000) {
   RarOptions o = opts(format);
   o.volumeSize = size;
-  return WriteRar(dir.path().string(), "s", {File("first", "1"), Pattern("p.bin", 150'000, 9), File("last", "z")}, o);
+  return WriteRar(dir.path(), "s", {File("first", "1"), Pattern("p.bin", 150'000, 9), File("last", "z")}, o);
 }
 
 }  // namespace
@@ -55,7 +55,7 @@ TEST(UnrarFailures, CrcMismatchRemovesTheFileUnlessKeptBroken) {
     TempDir dir;
     RarEntry bad = File("bad.txt", "damaged contents");
     bad.damageData = true;
-    auto vols = WriteRar(dir.path().string(), "c", {bad, File("good.txt", "fine")}, opts(format));
+    auto vols = WriteRar(dir.path(), "c", {bad, File("good.txt", "fine")}, opts(format));
     RunResult r = runArchive(vols[0], RAR_EXTRACT, dir / "out");
     EXPECT_EQ(r.codes, (std::vector<int>{ERAR_BAD_DATA, 0}));
     EXPECT_EQ(listTree(dir / "out"), std::vector<std::string>{"good.txt"});
@@ -72,7 +72,7 @@ TEST(UnrarFailures, DamagedHeaders) {
   TempDir dir;
   RarEntry e = File("x", "x");
   e.damageHeader = true;
-  auto vols = WriteRar(dir.path().string(), "h", {File("ok", "ok"), e}, opts(Format::Rar4));
+  auto vols = WriteRar(dir.path(), "h", {File("ok", "ok"), e}, opts(Format::Rar4));
   RunResult r = runArchive(vols[0], RAR_EXTRACT, dir / "out");
   EXPECT_EQ(r.names, std::vector<std::string>{"ok"});
   EXPECT_EQ(r.endCode, ERAR_BAD_DATA);
@@ -159,7 +159,7 @@ TEST(UnrarFailures, EncryptedEntriesAndHeaders) {
     TempDir dir;
     RarEntry secret = File("secret.txt", "plain but marked");
     secret.encrypted = true;
-    auto vols = WriteRar(dir.path().string(), "e", {secret, File("open.txt", "o")}, opts(format));
+    auto vols = WriteRar(dir.path(), "e", {secret, File("open.txt", "o")}, opts(format));
 
     RunResult r = runArchive(vols[0], RAR_EXTRACT, dir / "out");
     EXPECT_EQ(r.codes, (std::vector<int>{ERAR_MISSING_PASSWORD, 0}));
@@ -185,7 +185,7 @@ TEST(UnrarFailures, EncryptedEntriesAndHeaders) {
 
     RarOptions o = opts(format);
     o.encryptedHeaders = true;
-    auto hidden = WriteRar(dir.path().string(), "eh", {File("x", "x")}, o);
+    auto hidden = WriteRar(dir.path(), "eh", {File("x", "x")}, o);
     EXPECT_EQ(runArchive(hidden[0], RAR_TEST, "").openResult, unsigned(ERAR_MISSING_PASSWORD));
     PasswordAsk again{"pw"};
     EXPECT_EQ(runArchive(hidden[0], RAR_TEST, "", 0, passwordCallback, LPARAM(&again)).openResult,
@@ -198,7 +198,7 @@ TEST(UnrarFailures, SolidRar4) {
   // Stored entries of a solid archive need no earlier state and extract.
   RarOptions o = opts(Format::Rar4);
   o.solid = true;
-  auto vols = WriteRar(dir.path().string(), "solid", {File("a", "aa"), File("b", "bb")}, o);
+  auto vols = WriteRar(dir.path(), "solid", {File("a", "aa"), File("b", "bb")}, o);
   RunResult stored = runArchive(vols[0], RAR_EXTRACT, dir / "stored");
   EXPECT_EQ(stored.flags & ROADF_SOLID, unsigned(ROADF_SOLID));
   EXPECT_EQ(stored.codes, (std::vector<int>{0, 0}));
@@ -235,7 +235,7 @@ TEST(UnrarFailures, HostileNamesNeverLeaveTheDestination) {
         Link("inlink", "sub/../target.txt"), File("inlink", "through a link"),     File("target.txt", "t"),
         File("./fine/./ok.txt", "ok"),
     };
-    auto vols = WriteRar(dir.path().string(), "hostile", entries, opts(format));
+    auto vols = WriteRar(dir.path(), "hostile", entries, opts(format));
     RunResult r = runArchive(vols[0], RAR_EXTRACT, dir / "dest");
     ASSERT_EQ(r.codes.size(), entries.size());
     const int expected[] = {ERAR_ECREATE, ERAR_ECREATE, ERAR_ECREATE, ERAR_ECREATE, 0,
@@ -258,7 +258,7 @@ TEST(UnrarFailures, NoWriteThroughALinkedFolder) {
   TempDir dir;
   fs::create_directories(dir / "dest");
   fs::create_directories(dir / "outside");
-  auto vols = WriteRar(dir.path().string(), "l", {Link("d", "sub"), File("d/x.txt", "x")}, opts(Format::Rar5));
+  auto vols = WriteRar(dir.path(), "l", {Link("d", "sub"), File("d/x.txt", "x")}, opts(Format::Rar5));
   fs::create_directories(dir / "dest/sub");
   RunResult r = runArchive(vols[0], RAR_EXTRACT, dir / "dest");
   EXPECT_EQ(r.codes, (std::vector<int>{0, ERAR_ECREATE}));
@@ -271,8 +271,8 @@ TEST(UnrarComments, CommentSizeAndState) {
     TempDir dir;
     RarOptions o = opts(format);
     o.comment = "Release notes\r\nline two";
-    auto vols = WriteRar(dir.path().string(), "c", {File("a", "a")}, o);
-    auto plain = WriteRar(dir.path().string(), "n", {File("a", "a")}, opts(format));
+    auto vols = WriteRar(dir.path(), "c", {File("a", "a")}, o);
+    auto plain = WriteRar(dir.path(), "n", {File("a", "a")}, opts(format));
     UnrarLib& lib = UnrarLib::get();
     struct { std::string path; unsigned bufSize, size, state; std::string text; } cases[] = {
         {vols[0], 65535, 24, 1, o.comment},
@@ -327,7 +327,7 @@ TEST(UnrarFailures, LinkTargetsStayInsideThroughOtherLinks) {
     fs::create_directories(dir / "dest");
     std::vector<RarEntry> entries = {Link("e", "d/up/.."), Dir("d"), Link("d/up", ".."),
                                      Link("n", std::string("..\0", 3)), Link("f", "d/./up/../../d")};
-    auto vols = WriteRar(dir.path().string(), "chain", entries, opts(format));
+    auto vols = WriteRar(dir.path(), "chain", entries, opts(format));
     RunResult r = runArchive(vols[0], RAR_EXTRACT, dir / "dest");
     EXPECT_EQ(r.codes, (std::vector<int>{0, 0, 0, ERAR_ECREATE, 0}));
     const fs::path dest = fs::canonical(dir / "dest");
@@ -348,7 +348,7 @@ TEST(UnrarFailures, OverlongNamesAreRefused) {
     while (deep.size() < 6000) deep += "d/";
     std::string fits;
     while (fits.size() < 3800) fits += std::string(200, 'f') + "/";
-    auto vols = WriteRar(dir.path().string(), "long", {File(deep + "x", "x"), File(fits + "y", "y")}, opts(format));
+    auto vols = WriteRar(dir.path(), "long", {File(deep + "x", "x"), File(fits + "y", "y")}, opts(format));
     RunResult r = runArchive(vols[0], RAR_EXTRACT, dir / "dest");
     EXPECT_EQ(r.codes, (std::vector<int>{ERAR_ECREATE, 0}));
     EXPECT_FALSE(fs::exists(dir / "dest/d"));
@@ -373,7 +373,7 @@ TEST(UnrarFailures, HardLinksAndCopiesOfEarlierEntries) {
                                    redir("escape", "../outside.txt", FSREDIR_FILECOPY),
                                    redir("escape-hard", "../outside.txt", FSREDIR_HARDLINK),
                                    redir("from-pipe", "pipe", FSREDIR_FILECOPY)};
-  auto vols = WriteRar(dir.path().string(), "redir", entries, opts(Format::Rar5));
+  auto vols = WriteRar(dir.path(), "redir", entries, opts(Format::Rar5));
   RunResult r = runArchive(vols[0], RAR_EXTRACT, dir / "dest");
   EXPECT_EQ(r.codes, (std::vector<int>{0, 0, 0, ERAR_ECREATE, ERAR_ECREATE, ERAR_EOPEN}));
   struct stat a, hard, copy;

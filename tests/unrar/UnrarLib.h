@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/common/TempDir.h"
 #include "tools/RarWriter.h"
 #include "unrar/unrar.h"
 
@@ -85,23 +86,7 @@ inline std::vector<std::string> listTree(const std::filesystem::path& root) {
   return out;
 }
 
-// A fresh folder per test, removed afterwards.
-class TempDir {
-public:
-  TempDir() {
-    char tmpl[] = "/tmp/unrar-test-XXXXXX";
-    path_ = mkdtemp(tmpl);
-  }
-  ~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  const std::filesystem::path& path() const { return path_; }
-  std::string operator/(const std::string& s) const { return (path_ / s).string(); }
-
-private:
-  std::filesystem::path path_;
-};
+using testing_support::TempDir;
 
 // Opens for extraction with the plain record; null on failure.
 inline HANDLE openPlain(const std::string& path) {
