@@ -90,3 +90,24 @@ TEST(Cp437, UpperHalfAndPrintableAsciiMatchTheSystemConverter) {
   }
   iconv_close(cd);
 }
+
+TEST(NfoText, EmptyLineRuleMatchesTheLineByLineWalkOnEveryShortText) {
+  // Every text of up to 10 lines, each empty or not, against the walk that
+  // deletes in place.
+  for (int len = 0; len <= 10; ++len) {
+    for (int mask = 0; mask < (1 << len); ++mask) {
+      Lines lines;
+      for (int k = 0; k < len; ++k) lines.push_back((mask >> k) & 1 ? std::to_string(k) : "");
+      Lines walked = lines;
+      for (size_t i = 0; i + 1 < walked.size(); ++i)
+        if (walked[i].empty()) walked.erase(walked.begin() + static_cast<std::ptrdiff_t>(i));
+      EXPECT_EQ(Removed(lines), walked) << len << " " << mask;
+    }
+  }
+}
+
+TEST(NfoText, EmptyLineRuleStaysLinearOnHugeTexts) {
+  Lines lines(2'000'000);  // a hostile file of nothing but line breaks
+  RemoveEmptyLines(lines);
+  EXPECT_EQ(lines.size(), 1'000'000u);
+}
