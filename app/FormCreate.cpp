@@ -1,10 +1,6 @@
 // Start-up: everything that happens before the window is first shown, in a
 // fixed order: plug-in folder and button, settings, association state, the
 // .nfo text, the release's SFV file or disc folders, and the origin site.
-#include <QFile>
-#include <QPlainTextEdit>
-#include <QPushButton>
-
 #include <filesystem>
 #include <optional>
 
@@ -33,10 +29,11 @@ void TForm1::FormCreate(const QString& argument) {
   cdcount = 0;
 
   // The plug-in folder; failing to create it does not matter.
+  const std::string programDir = platform::ProgramDir();
   std::error_code ec;
-  std::filesystem::create_directories(platform::ProgramDir() + "Plugins", ec);
+  std::filesystem::create_directories(programDir + "Plugins", ec);
 
-  if (platform::FileExists(platform::ProgramDir() + "PluginManager")) pluginbutton->show();
+  if (platform::FileExists(programDir + "PluginManager")) pluginbutton->show();
 
   if (!LoadSettings()) return;
   if (!ProbeAssociation()) return;
