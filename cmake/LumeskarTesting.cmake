@@ -19,3 +19,17 @@ function(lumeskar_add_test)
                ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen ${T_ENV})
   gtest_discover_tests(${T_NAME} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
 endfunction()
+
+# lumeskar_add_fuzz_target(NAME <fuzz_x> SOURCES <files...> LIBS <targets...>)
+# A libFuzzer program, built only in fuzz builds (LUMESKAR_FUZZ, clang).
+# List it in scripts/fuzz-targets to have CI run it.
+function(lumeskar_add_fuzz_target)
+  if(NOT LUMESKAR_FUZZ)
+    return()
+  endif()
+  cmake_parse_arguments(F "" "NAME" "SOURCES;LIBS" ${ARGN})
+  add_executable(${F_NAME} ${F_SOURCES})
+  target_compile_options(${F_NAME} PRIVATE -fsanitize=fuzzer)
+  target_link_options(${F_NAME} PRIVATE -fsanitize=fuzzer)
+  target_link_libraries(${F_NAME} PRIVATE ${F_LIBS})
+endfunction()
