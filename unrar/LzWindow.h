@@ -1,0 +1,93 @@
+// The sliding window of the RAR 1.5-4 decoders: the output of the stream
+// so far, of which matches copy earlier bytes. The window is a power of two
+// in size and keeps its contents from entry to entry of a solid archive.
+// Decoded bytes are handed out with flush() before they can be overwritten.
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+
+#include "unrar/Decoder.h"
+
+namespace unrar {
+
+class LzWindow {
+public:
+  // Makes the window at least `size` bytes (rounded up to a power of two).
+  // A window already that large keeps its contents. False when out of memory.
+  bool reserve(size_t size) {
+    size_t want = 1;
+    while (want < size) want <<= 1;
+    if (want <= size_) return true;
+    std::unique_ptr<uint8_t[]> fresh(new (std::nothrow) uint8_t[want]);
+    if (!fresh) return false;
+    memset(fresh.get(), 0, want);
+    if (buf_)  // a solid stream that needs more room: keep the recent bytes
+      for (uint64_t p = pos_ > size_ ? pos_ - size_ : 0; p < pos_; ++p) fresh[p & (want - 1)] = buf_[p & mask_];
+    buf_ = std::move(fresh);
+    size_ = want;
+    mask_ = want - 1;
+    return true;
+  }
+  // Starts a new stream: nothing before this point may be referred to.
+  void restart() { pos_ = flushed_ = 0; }
+
+  size_t size() const { return size_; }
+  size_t mask() const { return mask_; }
+  uint8_t* data() { return buf_.get(); }
+  // Bytes decoded since the stream began.
+  uint64_t pos() const { return pos_; }
+  // Bytes handed out by flush() since the stream began.
+  uint64_t flushed() const { return flushed_; }
+  // Bytes decoded but not yet handed out.
+  uint64_t pending() const { return pos_ - flushed_; }
+
+  void put(uint8_t b) { buf_[pos_++ & mask_] = b; }
+  uint8_t at(uint64_t p) const { return buf_[p & mask_]; }
+
+  // Copies `len` bytes starting `dist` bytes back. False when the distance
+  // is zero or reaches before the start of the stream or the window.
+  bool copy(size_t dist, size_t len) {
+    if (dist == 0 || dist > pos_ || dist > size_) return false;
+    size_t dst = size_t(pos_ & mask_);
+    size_t src = (dst - dist) & mask_;
+    pos_ += len;
+    if (dist >= len && src + len <= size_ && dst + len <= size_) {
+      memcpy(buf_.get() + dst, buf_.get() + src, len);
+      return true;
+    }
+    uint8_t* w = buf_.get();
+    while (len--) {  // overlapping or wrapping: byte by byte, as defined
+      w[dst] = w[src];
+      dst = (dst + 1) & mask_;
+      src = (src + 1) & mask_;
+    }
+    return true;
+  }
+
+  // Hands out decoded bytes up to stream position `upTo` (at most pos()),
+  // in contiguous pieces. Returns 0 or the sink's code.
+  int flush(uint64_t upTo, const DataSink& sink) {
+    upTo = std::min(upTo, pos_);
+    while (flushed_ < upTo) {
+      size_t start = size_t(flushed_ & mask_);
+      size_t n = size_t(std::min<uint64_t>(upTo - flushed_, size_ - start));
+      if (int r = sink(buf_.get() + start, n)) return r;
+      flushed_ += n;
+    }
+    return 0;
+  }
+  // Skips handing out bytes up to `upTo` (bytes a filter has replaced and
+  // handed out from its own buffer).
+  void markFlushed(uint64_t upTo) { flushed_ = std::max(flushed_, std::min(upTo, pos_)); }
+
+private:
+  std::unique_ptr<uint8_t[]> buf_;
+  size_t size_ = 0, mask_ = 0;
+  uint64_t pos_ = 0, flushed_ = 0;
+};
+
+}  // namespace unrar

@@ -1,0 +1,23 @@
+#include "unrar/Unpacker.h"
+
+namespace unrar {
+
+int unpackFamily(unsigned unpVer) {
+  switch (unpVer) {
+    case 15: return 15;
+    case 20:
+    case 26: return 20;
+    case 29:
+    case 36: return 29;
+    default: return 0;
+  }
+}
+
+std::unique_ptr<Unpacker> makeUnpacker(unsigned unpVer, size_t dictBytes) {
+  (void)dictBytes;
+  switch (unpackFamily(unpVer)) {
+    default: return nullptr;  // the decoders join here as they are built
+  }
+}
+
+}  // namespace unrar

@@ -1,0 +1,36 @@
+// Decoders of RAR 1.5-4 compressed data (unpack versions 15, 20, 26, 29 and
+// 36), behind one interface. One decoder serves a whole archive, so the
+// state of a solid stream (window, tables, models) carries from entry to
+// entry, across volumes too.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+#include "unrar/BitInput.h"
+#include "unrar/Decoder.h"
+
+namespace unrar {
+
+class Unpacker {
+public:
+  virtual ~Unpacker() = default;
+  // Decodes one entry of `size` bytes from `in`, handing them to `sink` in
+  // chunks as they are decoded. With `solid`, the entry continues the
+  // stream of the entry before it. Returns 0 or an ERAR_* code:
+  // ERAR_BAD_DATA for damaged data, ERAR_UNKNOWN_FORMAT for a feature the
+  // decoder does not have, ERAR_NO_MEMORY, or the source's or sink's code.
+  // After a failure the next entry must not be solid with this one.
+  virtual int unpack(BitInput& in, uint64_t size, bool solid, const DataSink& sink) = 0;
+};
+
+// The decoder for `unpVer` with a window of at least `dictBytes`; null for
+// a version it does not know.
+std::unique_ptr<Unpacker> makeUnpacker(unsigned unpVer, size_t dictBytes);
+
+// Unpack versions one decoder object handles alike (a solid stream keeps
+// its decoder only while the family stays the same).
+int unpackFamily(unsigned unpVer);
+
+}  // namespace unrar
