@@ -100,6 +100,14 @@ std::optional<std::vector<std::string>> BuildFollowUpArgs(std::string_view comma
   return words;
 }
 
+namespace {
+
+bool HasPlaceholder(std::string_view word) {
+  return word.find("%F") != std::string_view::npos || word.find("%f") != std::string_view::npos;
+}
+
+}  // namespace
+
 platform::LaunchResult LaunchFollowUp(std::string_view command, std::string_view image) {
   auto args = BuildFollowUpArgs(command, image);
   if (!args) {
@@ -107,6 +115,9 @@ platform::LaunchResult LaunchFollowUp(std::string_view command, std::string_view
     none.error = EINVAL;
     return none;
   }
+  // A program word built from the image path names a file that came out of
+  // the archive: it is opened, never executed, whatever its mode says.
+  if (HasPlaceholder(SplitCommand(command)->front())) return platform::OpenFile(args->front());
   return platform::StartOrOpen(*args);
 }
 

@@ -37,8 +37,11 @@ std::optional<std::vector<std::string>> BuildFollowUpArgs(std::string_view comma
 
 // Starts the follow-up program once: the words of `command` with the image
 // path substituted (BuildFollowUpArgs), detached. A first word naming an
-// existing non-executable file is opened with the desktop's opener. A command
-// that is empty or cannot be split starts nothing and reports EINVAL.
+// existing non-executable file is opened with the desktop's opener. A first
+// word that holds a placeholder is the unpacked image itself: it is only ever
+// handed to the desktop's opener (the other words are dropped), however its
+// mode bits came out of the archive. A command that is empty or cannot be
+// split starts nothing and reports EINVAL.
 platform::LaunchResult LaunchFollowUp(std::string_view command, std::string_view image);
 
 }  // namespace extract

@@ -171,6 +171,17 @@ LaunchResult StartDetached(const std::vector<std::string>& args) {
 
 LaunchResult OpenWithDesktop(const std::string& target) { return StartDetached({"xdg-open", target}); }
 
+LaunchResult OpenFile(const std::string& path) {
+  struct stat st;
+  if (path.empty() || stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) {
+    LaunchResult none;
+    none.error = ENOENT;
+    return none;
+  }
+  // A relative name starting with '-' would read as an option of the opener.
+  return OpenWithDesktop(path.front() == '-' ? "./" + path : path);
+}
+
 LaunchResult StartOrOpen(const std::vector<std::string>& argv) {
   if (argv.empty() || argv[0].empty()) {
     LaunchResult none;

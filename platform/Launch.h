@@ -28,6 +28,11 @@ LaunchResult StartDetached(const std::vector<std::string>& argv);
 // Hands one file or URL to the desktop's opener (xdg-open) as one argument.
 LaunchResult OpenWithDesktop(const std::string& target);
 
+// Hands an existing file to the desktop's opener, never executing it itself
+// whatever its mode. A path that names no file reports ENOENT and starts
+// nothing.
+LaunchResult OpenFile(const std::string& path);
+
 // Starts argv[0] as a program when it is one; when it names an existing file
 // that is not executable, opens that file with the desktop's opener instead
 // (the arguments cannot be passed on then).

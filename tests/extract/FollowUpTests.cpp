@@ -1,7 +1,9 @@
 #include "extract/FollowUp.h"
+#include "extract/RARArc.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -122,6 +124,35 @@ TEST(FollowUpLaunch, ReportsCommandsThatStartNothing) {
   EXPECT_FALSE(extract::LaunchFollowUp("", "x").started);
   EXPECT_FALSE(extract::LaunchFollowUp("\"unterminated %F", "x").started);
   EXPECT_FALSE(extract::LaunchFollowUp(dir.path() + "/no-such-program %F", "x").started);
+}
+
+TEST(FollowUpLaunch, AnUnpackedImageIsHandedToTheOpenerAndNeverRun) {
+  // A release whose game.iso is a shell script with its exec bit set in the archive.
+  launchtest::TempDir dir;
+  const std::string ran = dir.path() + "/script-ran";
+  mkdir((dir.path() + "/in").c_str(), 0755);
+  launchtest::WriteExecutable(dir.path() + "/in/game.iso", "#!/bin/sh\ntouch '" + ran + "'\n");
+  const std::string pack = std::string(LUMESKAR_BINARY_DIR) + "/tools/rarwrite '" + dir.path() + "/rel' '" +
+                           dir.path() + "/in/game.iso' > /dev/null";
+  ASSERT_EQ(std::system(pack.c_str()), 0);
+  TRAR rar(std::string(LUMESKAR_BINARY_DIR) + "/libunrar.so");
+  rar.ArchiveName = dir.path() + "/rel.rar";
+  rar.TargetDir = dir.path() + "/out/";
+  ASSERT_TRUE(rar.ExtractArchive());
+  const std::string image = extract::FindImage(rar.TargetDir, false, false);
+  ASSERT_EQ(image, dir.path() + "/out/game.iso");
+  ASSERT_EQ(access(image.c_str(), X_OK), 0) << "the archive's exec bit survives extraction";
+
+  launchtest::Recorder opener(dir.path(), "xdg-open");
+  launchtest::PathPrefix path(dir.path());
+  const std::vector<std::string> commands = {"%F", "%f --fullscreen", "\"%F\" -x"};
+  for (size_t i = 0; i < commands.size(); ++i) {
+    EXPECT_TRUE(extract::LaunchFollowUp(commands[i], image).started) << commands[i];
+    ASSERT_EQ(opener.WaitForCalls(i + 1).size(), i + 1) << commands[i];
+    EXPECT_EQ(opener.Calls()[i], Words{image}) << commands[i];
+  }
+  EXPECT_NE(access(ran.c_str(), F_OK), 0) << "the image was executed";
+  EXPECT_FALSE(extract::LaunchFollowUp("%F", "").started) << "no image found: nothing to open";
 }
 
 }  // namespace

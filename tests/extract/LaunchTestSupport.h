@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -61,6 +62,17 @@ struct Recorder {
     for (int i = 0; i < 200 && Calls().size() < count; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
     return Calls();
   }
+};
+
+// Puts a folder first on PATH for the lifetime of the object.
+struct PathPrefix {
+  std::string old;
+  explicit PathPrefix(const std::string& folder) {
+    const char* p = std::getenv("PATH");
+    old = p ? p : "";
+    setenv("PATH", (folder + ":" + old).c_str(), 1);
+  }
+  ~PathPrefix() { setenv("PATH", old.c_str(), 1); }
 };
 
 }  // namespace launchtest

@@ -99,22 +99,11 @@ TEST(Launch, ReportsProgramsThatCannotBeExecuted) {
   }
 }
 
-// Puts a folder first on PATH for the lifetime of the object.
-struct PathPrefix {
-  std::string old;
-  explicit PathPrefix(const std::string& folder) {
-    const char* p = std::getenv("PATH");
-    old = p ? p : "";
-    setenv("PATH", (folder + ":" + old).c_str(), 1);
-  }
-  ~PathPrefix() { setenv("PATH", old.c_str(), 1); }
-};
-
 TEST(Launch, FindsProgramsOnPathAndOpensOtherFilesWithTheDesktopOpener) {
   TempDir dir;
   launchtest::Recorder opener(dir.path(), "xdg-open");
   launchtest::Recorder tool(dir.path(), "lumeskar-test-tool");
-  PathPrefix path(dir.path());
+  launchtest::PathPrefix path(dir.path());
   EXPECT_EQ(platform::FindProgram("lumeskar-test-tool"), tool.program);
 
   ASSERT_TRUE(platform::StartOrOpen({"lumeskar-test-tool", "a b"}).started);
