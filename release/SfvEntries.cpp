@@ -1,6 +1,7 @@
 #include "release/SfvEntries.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -124,15 +125,22 @@ std::string NormalizeLineBreaks(std::string_view text) {
   return out;
 }
 
-std::optional<std::string> ReadWholeFile(const std::string& path) {
+std::optional<std::string> ReadWholeFile(const std::string& path, uint64_t limit) {
   int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return std::nullopt;
+  struct stat st;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || uint64_t(st.st_size) > limit) {
+    close(fd);
+    return std::nullopt;
+  }
   std::string content;
+  content.reserve(size_t(st.st_size));
   char buffer[65536];
   for (;;) {
     ssize_t got = read(fd, buffer, sizeof buffer);
     if (got < 0 && errno == EINTR) continue;
-    if (got < 0) {
+    // A file that grows past the limit while it is read fails as well.
+    if (got < 0 || content.size() + uint64_t(got) > limit) {
       close(fd);
       return std::nullopt;
     }

@@ -39,8 +39,14 @@ std::vector<std::string> SfvEntryNames(std::string_view text);
 // `text` with every line break (CR LF, lone CR, lone LF) written as CR LF.
 std::string NormalizeLineBreaks(std::string_view text);
 
-// The whole content of the file at `path`, or nothing when it cannot be read.
-std::optional<std::string> ReadWholeFile(const std::string& path);
+// The largest .nfo or SFV file read: no real one comes near it, and a bound
+// keeps a device or a huge file from eating all memory.
+inline constexpr uint64_t kMaxTextFileSize = uint64_t(64) << 20;
+
+// The whole content of the regular file at `path`, or nothing when it cannot
+// be read, is not a regular file (a device, a pipe, a folder) or holds more
+// than `limit` bytes.
+std::optional<std::string> ReadWholeFile(const std::string& path, uint64_t limit = kMaxTextFileSize);
 
 // The listed file of an entry inside `folder`: the exact name when it exists,
 // otherwise the entry found with letter case ignored, otherwise the path as

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 
@@ -69,4 +70,6 @@ TEST(CheckTests, EveryKindOfResultAndTheExitCodes) {
 
   EXPECT_EQ(RunCheck(dir / "absent.sfv").exitCode, 2);
   EXPECT_EQ(RunCheck(dir.path()).exitCode, 2);  // a folder is no SFV file
+  symlink("/dev/zero", (dir / "zero.sfv").c_str());
+  EXPECT_EQ(RunCheck(dir / "zero.sfv").exitCode, 2);
 }

@@ -114,3 +114,32 @@ TEST(SfvTests, ListedFilesAreFoundWithLetterCaseIgnored) {
   EXPECT_EQ(ListedFilePath(dir.folder(), "both.rar"), dir / "both.rar");
   EXPECT_EQ(ListedFilePath(dir.folder(), "gone.rar"), dir.folder() + "gone.rar");
 }
+
+TEST(SfvTests, OnlyRegularFilesUpToTheCapAreReadWhole) {
+  testfiles::TempDir dir;
+  testfiles::WriteFile(dir / "small.sfv", "a 00000000\r\n");
+  symlink("/dev/zero", (dir / "zero.nfo").c_str());
+  mkfifo((dir / "pipe.sfv").c_str(), 0644);
+  mkdir((dir / "folder.sfv").c_str(), 0755);
+  for (uint64_t size : {kMaxTextFileSize, kMaxTextFileSize + 1}) {  // sparse files, cheap to make
+    int fd = open((dir / std::to_string(size)).c_str(), O_CREAT | O_WRONLY, 0644);
+    ASSERT_EQ(ftruncate(fd, off_t(size)), 0);
+    close(fd);
+  }
+  struct Case {
+    std::string name;
+    std::optional<size_t> size;
+  } cases[] = {
+      {"small.sfv", 12},
+      {std::to_string(kMaxTextFileSize), size_t(kMaxTextFileSize)},
+      {std::to_string(kMaxTextFileSize + 1), std::nullopt},
+      {"zero.nfo", std::nullopt},
+      {"pipe.sfv", std::nullopt},
+      {"folder.sfv", std::nullopt},
+      {"missing.sfv", std::nullopt},
+  };
+  for (const auto& c : cases) {
+    auto text = ReadWholeFile(dir / c.name);
+    EXPECT_EQ(text ? std::optional<size_t>(text->size()) : std::nullopt, c.size) << c.name;
+  }
+}
