@@ -153,6 +153,11 @@ std::optional<std::string> ReadWholeFile(const std::string& path, uint64_t limit
 
 std::string ListedFilePath(const std::string& folder, const std::string& name) {
   std::string found = platform::ResolveName(folder, name);
+  // Some SFV writers put double quotes around every name.
+  if (found.empty() && name.size() > 2 && name.front() == '"' && name.back() == '"') {
+    std::string unquoted = name.substr(1, name.size() - 2);
+    if (IsSafeRelativeName(unquoted)) found = platform::ResolveName(folder, unquoted);
+  }
   return found.empty() ? folder + name : found;
 }
 

@@ -49,8 +49,10 @@ inline constexpr uint64_t kMaxTextFileSize = uint64_t(64) << 20;
 std::optional<std::string> ReadWholeFile(const std::string& path, uint64_t limit = kMaxTextFileSize);
 
 // The listed file of an entry inside `folder`: the exact name when it exists,
-// otherwise the entry found with letter case ignored, otherwise the path as
-// built from the folder text and the name (which then names nothing).
+// otherwise the entry found with letter case ignored, otherwise, for a name
+// wrapped in one pair of double quotes, the name without them found the same
+// way, otherwise the path as built from the folder text and the name (which
+// then names nothing).
 std::string ListedFilePath(const std::string& folder, const std::string& name);
 
 }  // namespace release

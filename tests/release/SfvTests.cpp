@@ -102,17 +102,32 @@ TEST(SfvTests, LineBreaksBecomeCrLf) {
   for (const auto& c : cases) EXPECT_EQ(NormalizeLineBreaks(c.in), c.out);
 }
 
-TEST(SfvTests, ListedFilesAreFoundWithLetterCaseIgnored) {
+TEST(SfvTests, ListedFilesAreFoundWithLetterCaseIgnoredOrWithoutQuotes) {
   testfiles::TempDir dir;
-  mkdir((dir / "Sub").c_str(), 0755);
-  testfiles::WriteFile(dir / "Release.RAR", "x");
-  testfiles::WriteFile(dir / "Sub/C.r01", "x");
-  testfiles::WriteFile(dir / "both.rar", "exact");
-  testfiles::WriteFile(dir / "BOTH.rar", "other case");
-  EXPECT_EQ(ListedFilePath(dir.folder(), "release.rar"), dir / "Release.RAR");
-  EXPECT_EQ(ListedFilePath(dir.folder(), "sub/c.R01"), dir / "Sub/C.r01");
-  EXPECT_EQ(ListedFilePath(dir.folder(), "both.rar"), dir / "both.rar");
-  EXPECT_EQ(ListedFilePath(dir.folder(), "gone.rar"), dir.folder() + "gone.rar");
+  const std::string rel = dir / "rel/";
+  mkdir(rel.c_str(), 0755);
+  mkdir((rel + "Sub").c_str(), 0755);
+  for (const char* name : {"Release.RAR", "Sub/C.r01", "both.rar", "BOTH.rar", "data1", "Data2.rar", "both",
+                           "\"both\""})
+    testfiles::WriteFile(rel + name, "x");
+  testfiles::WriteFile(dir / "outside", "x");
+  struct Case {
+    std::string name, path;
+  } cases[] = {
+      {"release.rar", rel + "Release.RAR"},
+      {"sub/c.R01", rel + "Sub/C.r01"},
+      {"both.rar", rel + "both.rar"},
+      {"gone.rar", rel + "gone.rar"},
+      // Some SFV writers quote every name.
+      {"\"data1\"", rel + "data1"},
+      {"\"data2.RAR\"", rel + "Data2.rar"},
+      {"\"both\"", rel + "\"both\""},                // the exact name wins
+      {"\"\"data1\"\"", rel + "\"\"data1\"\""},      // one pair only
+      {"\"../outside\"", rel + "\"../outside\""},    // never outside the folder
+      {"\"\"", rel + "\"\""},
+      {"\"gone\"", rel + "\"gone\""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ListedFilePath(rel, c.name), c.path) << c.name;
 }
 
 TEST(SfvTests, OnlyRegularFilesUpToTheCapAreReadWhole) {
