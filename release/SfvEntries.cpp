@@ -60,7 +60,8 @@ constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
 SfvLineKind ClassifySfvLine(std::string_view line, std::string* name, uint32_t* crc) {
   line = TrimBlanks(line);
-  if (line.empty()) return SfvLineKind::Blank;
+  // Some tools end the file with a line of NUL bytes (and stray CRs): blank too.
+  if (line.find_first_not_of(std::string_view(" \t\r\0", 4)) == std::string_view::npos) return SfvLineKind::Blank;
   if (line.front() == ';') return SfvLineKind::Comment;
   if (line.size() < 10) return SfvLineKind::Malformed;  // a name, a blank and eight digits at least
 

@@ -21,7 +21,8 @@ struct SfvItem {
 
 enum class SfvLineKind { Blank, Comment, Entry, Malformed };
 
-// Classifies one line (without its line break). For an entry, `name` and
+// Classifies one line (without its line break). A line of nothing but
+// blanks, tabs, CRs and NUL bytes is blank. For an entry, `name` and
 // `crc` are filled. The name is everything before the last run of blanks or
 // tabs that precedes the final eight hexadecimal digits (either letter
 // case); blanks around the line are ignored. A name that is empty, absolute,

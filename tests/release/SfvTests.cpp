@@ -77,6 +77,9 @@ TEST(SfvTests, WholeFilesKeepOrderAndLineNumbers) {
        {{1, "a.rar"}, {2, ""}, {4, ""}, {5, "d.rar"}}},
       {"", {}},
       {"\r\n\r\n;only comments\r\n", {}},
+      // Lines of NUL bytes, or NULs and CRs, that some tools append.
+      {"a.rar 00000001\r\n" + std::string(4, '\0') + "\r\n" + std::string(1, '\0') + "\r" + std::string(2, '\0'),
+       {{1, "a.rar"}}},
   };
   for (const auto& c : cases) {
     const auto items = ParseSfv(c.text);
