@@ -1,5 +1,7 @@
 #include "release/ReleaseDiscovery.h"
 
+#include <sys/stat.h>
+
 #include "platform/DirSearch.h"
 
 namespace release {
@@ -9,8 +11,22 @@ std::string FolderOf(const std::string& path) {
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
+namespace {
+
+// The first "*.sfv" entry of `folder` that is a regular file (a link to one
+// counts): a folder or a device named like an SFV file is passed over.
+std::string FirstSfvFile(const std::string& folder) {
+  for (const std::string& name : platform::FindAll(folder, "*.sfv")) {
+    struct stat st;
+    if (stat(platform::JoinPath(folder, name).c_str(), &st) == 0 && S_ISREG(st.st_mode)) return name;
+  }
+  return "";
+}
+
+}  // namespace
+
 void DiscoverRelease(const std::string& F, Discovery& state) {
-  if (std::string found = platform::FindFirst(F, "*.sfv"); !found.empty()) state.searchName = found;
+  if (std::string found = FirstSfvFile(F); !found.empty()) state.searchName = found;
   if (!state.searchName.empty()) {
     state.sfvfile = F + state.searchName;
     return;
@@ -23,7 +39,7 @@ void DiscoverRelease(const std::string& F, Discovery& state) {
     std::string folder = platform::ResolveName(F.empty() ? std::string(".") : F, wanted);
     std::string cdName = folder.empty() ? wanted : folder.substr(folder.rfind('/') + 1);
     if (!folder.empty() && platform::FolderExists(folder)) {
-      if (std::string found = platform::FindFirst(folder, "*.sfv"); !found.empty()) state.searchName = found;
+      if (std::string found = FirstSfvFile(folder); !found.empty()) state.searchName = found;
     }
     state.cdsfv[n] = F + cdName + "/" + state.searchName;
   }

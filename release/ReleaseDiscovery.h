@@ -14,11 +14,12 @@ struct Discovery {
   std::string searchName;
   std::string sfvfile;    // set when the release folder holds an SFV file
   std::string cdsfv[7];   // candidate paths CD1..CD6 (index 0 unused)
-  int cdcount = 0;        // highest CDn whose first *.sfv entry is a file
+  int cdcount = 0;        // highest CDn holding an SFV file
 };
 
 // Searches folder `F` (ending in '/', or "" for the working folder) for
-// *.sfv; when nothing is found there, probes CD1..CD6. `state.searchName`
+// *.sfv; when nothing is found there, probes CD1..CD6. Only regular files
+// count as SFV files: the first one in sorted order is taken. `state.searchName`
 // carries the search record in and out.
 void DiscoverRelease(const std::string& F, Discovery& state);
 

@@ -7,6 +7,7 @@
 #include "WindowFixture.h"
 #include "app/ReleaseContext.h"
 #include "platform/ProgramDir.h"
+#include "release/SfvEntries.h"
 
 #include <filesystem>
 #include <fstream>
@@ -88,7 +89,8 @@ TEST_F(WindowTest, UnreadableNfoIsReportedAndTheWindowStillOpens) {
 }
 
 TEST_F(WindowTest, SfvThatCannotBeLoadedStopsStartUpWithAnError) {
-  WriteFile("rel/x.sfv/inside", "");  // a folder named like an SFV file
+  // An SFV file larger than any real one is not read.
+  std::filesystem::resize_file(WriteFile("rel/x.sfv", ""), release::kMaxTextFileSize + 1);
   std::string nfo = WriteFile("rel/x.nfo", "art");
   TForm1& w = Open(nfo);
   ASSERT_EQ(messages.size(), 1);

@@ -45,10 +45,15 @@ TEST_F(DiscoveryTest, ChoosesTheFirstSfvInSortedOrderIgnoringCase) {
   EXPECT_EQ(d.cdcount, 0);  // no disc probing once the folder has an SFV
 }
 
-TEST_F(DiscoveryTest, AFolderNamedLikeAnSfvIsTheEntryFound) {
-  fs::create_directories(root + "x.sfv");
+TEST_F(DiscoveryTest, OnlyRegularFilesCountAsSfvFiles) {
+  fs::create_directories(root + "a.sfv");
+  fs::create_directory_symlink("/dev", root + "b.sfv");
+  fs::create_symlink("/dev/zero", root + "c.sfv");
   auto d = Discover();
-  EXPECT_EQ(d.sfvfile, root + "x.sfv");  // loading it then fails and is reported
+  EXPECT_TRUE(d.sfvfile.empty());
+  Touch("d.sfv");
+  d = Discover();
+  EXPECT_EQ(d.sfvfile, root + "d.sfv");
 }
 
 TEST_F(DiscoveryTest, ProbesDiscFoldersWithGapsAndMixedCase) {
@@ -73,13 +78,13 @@ TEST_F(DiscoveryTest, ProbesDiscFoldersWithGapsAndMixedCase) {
   }
 }
 
-TEST_F(DiscoveryTest, AFolderFirstInADiscFolderDoesNotCount) {
+TEST_F(DiscoveryTest, AFolderFirstInADiscFolderIsPassedOver) {
   fs::create_directories(root + "CD2/a.sfv");  // a folder sorts first
   Touch("CD2/b.sfv");
   Touch("CD1/z.sfv");
   auto d = Discover();
-  EXPECT_EQ(d.cdcount, 1);
-  EXPECT_EQ(d.cdsfv[2], root + "CD2/a.sfv");
+  EXPECT_EQ(d.cdcount, 2);
+  EXPECT_EQ(d.cdsfv[2], root + "CD2/b.sfv");
 }
 
 TEST_F(DiscoveryTest, PathWithoutFolderSearchesTheWorkingFolder) {
