@@ -50,7 +50,6 @@ std::string ShortenPath(std::string_view path, int limit) {
   const Chars s = Split(path);
   const size_t m = limit < 0 ? 0 : static_cast<size_t>(limit);
   if (s.size() <= m || limit < 6 || FirstSeparator(s, 0) == 0) return Head(s, m);
-  if (std::count(s.begin() + std::min<size_t>(2, s.size()), s.end(), "/") < 2) return Head(s, m);
 
   // `rest` is the part of the path still to be placed, as an index into s.
   size_t rest = 0;
@@ -63,6 +62,9 @@ std::string ShortenPath(std::string_view path, int limit) {
   }
   size_t p = FirstSeparator(s, rest);
   if (p == 0) return Head(s, m);  // "//server" without a further separator
+  // What stands before the first separator (a drive, a server, nothing at all
+  // for an absolute path) is kept; a folder to drop and a last part must follow.
+  if (std::count(s.begin() + rest + p - 1, s.end(), "/") < 2) return Head(s, m);
   result += Join(s.begin() + rest, s.begin() + rest + p) + "...";
   resultLength += p + 3;
 

@@ -31,6 +31,10 @@ TEST(PathShortening, LongPathsKeepTheirStartAndAsMuchOfTheEndAsFits) {
       // Ordinary absolute paths keep the leading separator.
       {"/home/someone/Some Long Folder Name/Another Folder/Target Folder Name",
        "/.../Another Folder/Target Folder Name"},
+      // Linux paths: the same with nothing before the first separator.
+      {"/a/" + name69, "/.../" + std::string(42, 'x') + "..."},
+      {"/home/someone/Downloads/Releases/Some.Game-GROUP/unpacked image",
+       "/.../Releases/Some.Game-GROUP/unpacked image"},
       // Folders are dropped only until the rest fits.
       {"/" + std::string(30, 'a') + "/" + std::string(10, 'b') + "/" + std::string(10, 'c'),
        "/.../" + std::string(10, 'b') + "/" + std::string(10, 'c')},
@@ -50,11 +54,13 @@ TEST(PathShortening, ShortOrFlatPathsAreOnlyCut) {
   const std::string exactly50 = "/" + std::string(24, 'a') + "/" + std::string(24, 'b');
   const std::string oneSeparatorLate = "C:/" + std::string(60, 'z');
   const std::string noSeparator(70, 'q');
+  const std::string rootOnly = "/" + std::string(60, 'r');
   const Case cases[] = {
       {fits, fits},
       {exactly50, exactly50},
       {oneSeparatorLate, oneSeparatorLate.substr(0, 50)},
       {noSeparator, noSeparator.substr(0, 50)},
+      {rootOnly, rootOnly.substr(0, 50)},
       {"", ""},
   };
   for (const Case& c : cases) EXPECT_EQ(ShortenPath(c.path), c.expected) << c.path;
@@ -88,7 +94,7 @@ TEST(PathShortening, CountsCharactersNotBytes) {
   // Bytes that are not UTF-8 pass through as single characters.
   const std::string raw = "/x/\xff\xfe" + std::string(60, 'y');
   const std::string rawCut = ShortenPath(raw);
-  EXPECT_EQ(rawCut, raw.substr(0, 50));
+  EXPECT_EQ(rawCut, "/.../\xff\xfe" + std::string(40, 'y') + "...");
 }
 
 }  // namespace
