@@ -118,9 +118,19 @@ std::string ProfileUpdate(std::string_view text, std::string_view section, std::
   out.reserve(lines.size() + 2);
   for (const Line& line : lines) out.push_back(line.text);
 
+  // Reading drops blanks around a value and then one pair of enclosing
+  // quotes: a value those would change is written inside one more pair.
+  const bool enclosed = value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+                        value.back() == value.front();
+  const bool padded = !value.empty() && (kBlanks.find(value.front()) != kBlanks.npos ||
+                                         kBlanks.find(value.back()) != kBlanks.npos);
   std::string entry;
-  entry.reserve(key.size() + 1 + value.size());
-  entry.append(key).append("=").append(value);
+  entry.reserve(key.size() + 3 + value.size());
+  entry.append(key).append("=");
+  if (enclosed || padded)
+    entry.append("\"").append(value).append("\"");
+  else
+    entry.append(value);
 
   std::string header;
   if (const auto at = FindSection(lines, section)) {

@@ -8,7 +8,10 @@
 // Lines may end in "\n" or "\r\n".
 // Writing: the key's line is replaced where it stands, or the key is appended
 // after the last line of its section, or a new section is appended at the end.
-// Every other line is kept as it was; lines are written with "\n".
+// A value that begins or ends with a blank, or begins and ends with the same
+// quote, is written inside one more pair of double quotes, so that every
+// value reads back as it was written. Every other line is kept as it was;
+// lines are written with "\n".
 #include <cstddef>
 #include <string>
 #include <string_view>

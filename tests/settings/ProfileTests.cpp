@@ -83,6 +83,29 @@ TEST(ProfileWrite, ReplacesInPlaceOrAppendsToItsSection) {
     EXPECT_EQ(ProfileUpdate(c.before, "Options", c.key, c.value), c.after) << "before: " << c.before;
 }
 
+TEST(ProfileFileOnDisk, EveryValueReadsBackAsWritten) {
+  struct Case {
+    std::string value, stored;
+  } cases[] = {
+      {"\"/opt/my player/run\" \"%F\"", "\"\"/opt/my player/run\" \"%F\"\""},
+      {"'single'", "\"'single'\""},
+      {"\"\"", "\"\"\"\""},
+      {" /leading blank", "\" /leading blank\""},
+      {"trailing tab\t", "\"trailing tab\t\""},
+      {"burn \"%F\"", "burn \"%F\""},  // quotes not at both ends are kept as they are
+      {"\"mixed'", "\"mixed'"},
+      {"\"", "\""},
+      {"", ""},
+  };
+  for (const auto& c : cases) {
+    TempFolder dir;
+    ProfileFile file(dir / "lumeskar.ini");
+    ASSERT_TRUE(file.WriteString("Options", "AfterExtract", c.value)) << c.value;
+    EXPECT_EQ(ReadFile(file.Path()), "[Options]\nAfterExtract=" + c.stored + "\n") << c.value;
+    EXPECT_EQ(file.ReadString("Options", "AfterExtract"), c.value);
+  }
+}
+
 TEST(ProfileWrite, RefusesEntriesThatWouldNotReadBack) {
   EXPECT_TRUE(settings::ProfileEntryStorable("Options", "ExtractTo", " /a b/\"c\" "));
   EXPECT_FALSE(settings::ProfileEntryStorable("Options", "ExtractTo", "two\nlines"));
