@@ -1,6 +1,7 @@
 #include "settings/SettingsLoadSave.h"
 
 #include "settings/SettingsKeys.h"
+#include "settings/SettingsLock.h"
 
 namespace settings {
 
@@ -20,6 +21,7 @@ void WriteOption(ProfileFile& file, const std::string& key, const std::string& v
 
 void LoadSettings(OptionsPanel& panel, const ProfileFile& file) {
   if (!file.Exists()) return;
+  const SettingsLock lock(file.Path());
 
   if (Holds(file, Option::Extract, kYes)) panel.SetChecked(Option::Extract, true);
   if (Holds(file, Option::ChooseExtract, kYes)) {
@@ -59,6 +61,8 @@ void SaveSettings(const OptionsPanel& panel, ProfileFile& file) {
   static constexpr Option kNoOrder[] = {Option::AlwaysOnTop, Option::WordWrap,    Option::ChooseExtract,
                                         Option::Associate,   Option::Extract,     Option::RunAfterExt,
                                         Option::UseBin,      Option::UseCue};
+  CreateFolders(file.Path().substr(0, file.Path().rfind('/') + 1));  // for the lock file; a failure shows below
+  const SettingsLock lock(file.Path());
   for (Option option : kYesOrder)
     if (panel.IsChecked(option)) WriteOption(file, KeyOf(option), kYes);
   for (Option option : kNoOrder)

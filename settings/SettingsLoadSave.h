@@ -8,6 +8,8 @@
 
 namespace settings {
 
+// Both hold the settings lock (SettingsLock.h) from start to end.
+//
 // Does nothing when the file does not exist. Values other than exactly "Yes"
 // or "No" change nothing. A reaction's failing write propagates as WriteError.
 void LoadSettings(OptionsPanel& panel, const ProfileFile& file);

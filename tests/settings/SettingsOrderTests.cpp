@@ -1,12 +1,18 @@
 // Start-up load and "Apply" save of the option controls: the order of the
 // steps, run through the real reactions, decides the outcome.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
 
 #include "ChildProcess.h"
 #include "FakePanel.h"
 #include "TempFolder.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsLocation.h"
+#include "settings/SettingsLock.h"
 
 using settings::Option;
 using testing_support::FakePanel;
@@ -215,6 +221,63 @@ TEST(SettingsSave, MissingLibraryWriteFailureStopsTheLoad) {
       },
       {.unprivileged = true});
   EXPECT_EQ(code, 0);
+}
+
+// Whether `child` comes to wait for a lock held by another process (true), or
+// ends without ever waiting (false, and it is reaped).
+bool WaitsForALock(pid_t child) {
+  const std::string pid = " " + std::to_string(child) + " ";
+  for (;;) {
+    if (waitpid(child, nullptr, WNOHANG) == child) return false;
+    std::ifstream locks("/proc/locks");
+    for (std::string line; std::getline(locks, line);)
+      if (line.find(" -> ") != std::string::npos && line.find(pid) != std::string::npos) return true;
+    usleep(1000);
+  }
+}
+
+TEST(SettingsLock, ALoadOrSaveWaitsForTheOneUnderWayInAnotherWindow) {
+  for (const bool save : {true, false}) {
+    SCOPED_TRACE(save ? "save" : "load");
+    TempFolder home;
+    setenv("XDG_CONFIG_HOME", home.path().c_str(), 1);
+    const std::string path = settings::SettingsPath();
+    unsetenv("XDG_CONFIG_HOME");
+    ASSERT_EQ(path.rfind(home.path(), 0), 0u);
+    ASSERT_TRUE(settings::CreateFolders(path.substr(0, path.rfind('/'))));
+    if (!save) WriteFile(path, "[Options]\nExtractTo=/before\n");
+
+    int go[2];
+    ASSERT_EQ(pipe(go), 0);
+    const pid_t child = fork();
+    if (child == 0) {
+      char byte;
+      if (read(go[0], &byte, 1) != 1) _exit(3);
+      FakePanel panel(path, true);
+      settings::ProfileFile file(path);
+      if (save) settings::SaveSettings(panel, file);
+      if (!save) settings::LoadSettings(panel, file);
+      _exit(save || panel.extractDir == "/other/window" ? 0 : 2);
+    }
+    {
+      // Another window in the middle of its save: it holds the lock while
+      // the child is told to start.
+      const settings::SettingsLock held(path);
+      ASSERT_EQ(write(go[1], "x", 1), 1);
+      ASSERT_TRUE(WaitsForALock(child)) << "went ahead while another window was saving";
+      settings::ProfileFile other(path);
+      ASSERT_TRUE(other.WriteString("Options", "ExtractTo", "/other/window"));
+      ASSERT_TRUE(other.WriteString("Options", "OtherWindow", "kept"));
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    const std::string text = ReadFile(path);
+    EXPECT_NE(text.find("OtherWindow=kept\n"), std::string::npos) << text;
+    if (save) EXPECT_NE(text.find("AfterExtract=\n"), std::string::npos) << text;
+    close(go[0]);
+    close(go[1]);
+  }
 }
 
 TEST(SettingsLocation, BesideTheProgramOrInTheConfigHome) {
