@@ -399,7 +399,9 @@ int Archive::pump(const DataSink& sink, uint64_t& produced) {
   if (!decoder_ || decoder_->volumes().size() < volumes_.size() ||
       !std::equal(volumes_.begin(), volumes_.end(), decoder_->volumes().begin()))
     decoder_ = std::make_unique<Decoder>(vols);
-  return decoder_->decode(ordinal_, entry_.name, limit, counted);
+  // libarchive lists a versioned file as "name;version".
+  const std::string listed = entry_.hasVersion ? entry_.name + ";" + std::to_string(entry_.version) : entry_.name;
+  return decoder_->decode(ordinal_, listed, limit, counted);
 }
 
 int Archive::process(int operation, const char* destPath, const char* destName) {

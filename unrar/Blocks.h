@@ -30,6 +30,8 @@ struct FileHeader {
   bool dirTarget = false;
   unsigned hashType = 0;     // RAR_HASH_*
   uint8_t blake2[32] = {};
+  bool hasVersion = false;   // RAR 5 file version record: an older version
+  uint64_t version = 0;      // of a file kept beside the current one
 };
 
 enum class BlockKind { Main, File, Service, End, Encryption, Other };

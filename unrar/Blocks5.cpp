@@ -53,6 +53,15 @@ void parseExtra(ByteCursor& c, FileHeader& f) {
         }
         break;
       case 3: parseTimes(r, f); break;
+      case 4: {
+        r.vint();  // flags, none defined
+        uint64_t version = r.vint();
+        if (r.ok()) {
+          f.hasVersion = true;
+          f.version = version;
+        }
+        break;
+      }
       case 5: {
         uint64_t type = r.vint();
         uint64_t flags = r.vint();

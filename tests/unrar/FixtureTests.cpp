@@ -96,3 +96,15 @@ TEST(UnrarFixtures, CompressedVolumeSetsPassTheirChecks) {
     }
   }
 }
+
+// An entry with a file-version record (an older version kept beside the
+// current one) decodes like any other and keeps its stored name.
+TEST(UnrarFixtures, EntryWithAFileVersionRecord) {
+  const fs::path archive = fs::path(LUMESKAR_SHARED_FIXTURES) / "test_read_format_rar5_extra_field_version.rar";
+  if (!fs::exists(archive)) GTEST_SKIP() << "no shared fixtures";
+  RunResult r = runArchive(archive.string(), RAR_TEST, "");
+  ASSERT_EQ(r.openResult, 0u);
+  EXPECT_EQ(r.endCode, ERAR_END_ARCHIVE);
+  EXPECT_EQ(r.names, (std::vector<std::string>{"bin/2to3", "bin/2to3"}));
+  EXPECT_EQ(r.codes, (std::vector<int>{0, 0}));
+}
