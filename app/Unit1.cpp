@@ -19,6 +19,7 @@
 #include "app/Fonts.h"
 #include "app/Icon.h"
 #include "app/ProgressStrip.h"
+#include "app/TextBox.h"
 #include "app/ReleaseContext.h"
 
 namespace {
@@ -192,7 +193,7 @@ void TForm1::BuildStatusStrip() {
 }
 
 void TForm1::BuildViewer() {
-  edit = Place(new QPlainTextEdit(this), 0, 0, 531, 427);
+  edit = Place(new TextBox(this), 0, 0, 531, 427);
   edit->setFrameShape(QFrame::NoFrame);
   edit->setFont(FontT());
   Colour(edit, kSilver, &kBlack);
@@ -244,7 +245,7 @@ void TForm1::BuildAboutBox() {
   aboutbox->setMouseTracking(true);
   Shape2 = MakeShape(aboutbox, 8, 24, 473, 3);
   Label3 = MakeLabel(aboutbox, QStringLiteral("Lumeskar Version 0.77"), 8, 8, 160, 16, FontB());
-  Memo1 = Place(new QPlainTextEdit(aboutbox), 8, 26, 473, 215);
+  Memo1 = Place(new TextBox(aboutbox), 8, 26, 473, 215);
   Memo1->setFrameShape(QFrame::NoFrame);
   Memo1->setFont(FontS());
   QColor face = aboutbox->palette().color(QPalette::Window);
@@ -342,6 +343,11 @@ void TForm1::ConnectHandlers() {
   connect(aboutbox, &TPanel::mouseMoved, this, &TForm1::aboutboxMouseMove);
 }
 
+bool TForm1::IsMiddleClickOnText(QObject* watched, QEvent* event) const {
+  return (watched == edit->viewport() || watched == Memo1->viewport()) &&
+         static_cast<QMouseEvent*>(event)->button() == Qt::MiddleButton;
+}
+
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
   switch (event->type()) {
     case QEvent::KeyRelease: {
@@ -359,9 +365,14 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::MouseButtonRelease:
       if (watched == edit->viewport()) editMouseUp(static_cast<QMouseEvent*>(event));
       else if (watched == Memo1->viewport()) Memo1MouseUp(static_cast<QMouseEvent*>(event));
+      if (IsMiddleClickOnText(watched, event)) return true;  // a link click, never a paste
       break;
     case QEvent::MouseButtonPress:
       if (watched == Memo1->viewport()) Memo1MouseDown(static_cast<QMouseEvent*>(event));
+      if (IsMiddleClickOnText(watched, event)) return true;
+      break;
+    case QEvent::MouseButtonDblClick:
+      if (IsMiddleClickOnText(watched, event)) return true;
       break;
     default:
       break;

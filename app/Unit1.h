@@ -198,6 +198,8 @@ class TForm1 : public QWidget {
   void BuildPrompts();
   void BuildAboutBox();
   void BuildOptionsPanel();
+  // A middle-button mouse event on the viewer's or the about text.
+  bool IsMiddleClickOnText(QObject* watched, QEvent* event) const;
   void ConnectHandlers();
   void LoadNfo(const QString& path);
   void DiscoverRelease(const std::string& folder);
