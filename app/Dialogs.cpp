@@ -1,6 +1,5 @@
 #include "app/Dialogs.h"
 
-#include <QApplication>
 #include <QMessageBox>
 
 namespace {
@@ -8,17 +7,21 @@ MessageSink& Sink() {
   static MessageSink sink;
   return sink;
 }
+QWidget*& Owner() {
+  static QWidget* owner = nullptr;
+  return owner;
+}
 }  // namespace
 
 void SetMessageSink(MessageSink sink) { Sink() = std::move(sink); }
+void SetMessageOwner(QWidget* window) { Owner() = window; }
 
 void ShowMessage(const QString& text) {
   if (Sink()) {
     Sink()(text);
     return;
   }
-  QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Lumeskar"), text, QMessageBox::Ok,
-                  QApplication::activeWindow());
+  QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Lumeskar"), text, QMessageBox::Ok, Owner());
   box.exec();
 }
 

@@ -9,7 +9,12 @@
 
 class QWidget;
 
-// Modal message box titled "Lumeskar" with an OK button.
+// The window every message box belongs to: the main window, set while it
+// exists. A box with an owner stays above it, also when the owner is kept on
+// top or is not the active window.
+void SetMessageOwner(QWidget* window);
+
+// Modal message box titled "Lumeskar" with an OK button, owned by the main window.
 void ShowMessage(const QString& text);
 
 // The error report: the error text in a message box, with a full stop

@@ -16,11 +16,12 @@
 #include <QToolButton>
 
 #include "app/AboutText.h"
+#include "app/Dialogs.h"
 #include "app/Fonts.h"
 #include "app/Icon.h"
 #include "app/ProgressStrip.h"
-#include "app/TextBox.h"
 #include "app/ReleaseContext.h"
+#include "app/TextBox.h"
 
 namespace {
 const QColor kBlack(0x00, 0x00, 0x00);
@@ -137,6 +138,7 @@ void TPanel::mouseMoveEvent(QMouseEvent* e) {
 
 TForm1::TForm1(const QString& argument, QWidget* parent) : QWidget(parent) {
   Form1 = this;
+  SetMessageOwner(this);
   setWindowTitle(QStringLiteral("Lumeskar - ") + QString::fromLatin1(kMakerWebAddress));
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
   setFixedSize(531, 452);
@@ -170,6 +172,7 @@ TForm1::~TForm1() {
   DestroyFolderDialog();
   DestroyExtractor();
   if (Form1 == this) Form1 = nullptr;
+  SetMessageOwner(nullptr);
 }
 
 void TForm1::BuildStatusStrip() {

@@ -1,10 +1,14 @@
 // The main window, offscreen: start-up texts, release discovery as the user
 // sees it, the panels, and start-up errors.
+#include <QApplication>
 #include <QCheckBox>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QTest>
+#include <QTimer>
 
 #include "WindowFixture.h"
+#include "app/Dialogs.h"
 #include "app/ReleaseContext.h"
 #include "platform/ProgramDir.h"
 #include "release/SfvEntries.h"
@@ -97,6 +101,29 @@ TEST_F(WindowTest, SfvThatCannotBeLoadedStopsStartUpWithAnError) {
   EXPECT_EQ(messages[0], QString::fromStdString("Cannot open file " + Path("rel/x.sfv") + "."));
   EXPECT_EQ(w.sfvfilelab->text(), kWelcome);
   EXPECT_EQ(sfvsearch.Name, "x.sfv");
+}
+
+TEST_F(WindowTest, MessageBoxesBelongToTheMainWindowEvenWhenItIsNotActive) {
+  SetMessageSink({});  // real boxes, each closed as soon as it shows
+  QList<QWidget*> owners;
+  QTimer closer;
+  QObject::connect(&closer, &QTimer::timeout, [&] {
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+      owners << box->parentWidget();
+      box->accept();
+    }
+  });
+  closer.start(10);
+  WriteFile("rel/x.sfv", "gone.rar 00000000\r\n");
+  const TForm1* starting = &Open(Path("rel/missing.nfo"));  // a box during start-up
+  ASSERT_EQ(owners.size(), 1);
+  EXPECT_EQ(owners[0], starting);
+  form.reset();
+  ResetReleaseContext();
+  TForm1& checked = Open(WriteFile("rel/x.nfo", "art"));
+  Click(checked.sfvfilelab);  // a box from a click: the listed file is missing
+  ASSERT_EQ(owners.size(), 2);
+  EXPECT_EQ(owners[1], &checked);
 }
 
 TEST_F(WindowTest, HelpAndOptionsPanelsExcludeEachOther) {
