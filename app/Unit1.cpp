@@ -273,9 +273,10 @@ void TForm1::BuildOptionsPanel() {
   mylab2->hide();
   mylab3 = MakeLabel(p, QStringLiteral("mylab3"), 80, 184, 33, 13, FontS());
   mylab3->hide();
+  // Two lines: the caption is wider than the panel on one.
   assocfiles = MakeCheck(
-      p, QStringLiteral("Associate .nfo files with Lumeskar in Explorer (this is required for optimum performance)"),
-      8, 37, 433, 17);
+      p, QStringLiteral("Associate .nfo files with Lumeskar in the file manager\n(this is required for optimum performance)"),
+      8, 32, 433, 26);
   Button2 = Place(new QPushButton(QStringLiteral("Apply"), p), 336, 296, 73, 25);
   Button3 = Place(new QPushButton(QStringLiteral("Cancel"), p), 408, 296, 65, 25);
 

@@ -126,6 +126,17 @@ TEST_F(WindowTest, MessageBoxesBelongToTheMainWindowEvenWhenItIsNotActive) {
   EXPECT_EQ(owners[1], &checked);
 }
 
+TEST_F(WindowTest, TheAssociationBoxNamesTheFileManagerInFull) {
+  TForm1& w = Open("");
+  w.show();
+  Click(w.transparentlab);  // the options panel fits its captions when first shown
+  EXPECT_EQ(w.assocfiles->text().replace('\n', ' ').toStdString(),
+            "Associate .nfo files with Lumeskar in the file manager (this is required for optimum performance)");
+  EXPECT_TRUE(w.optionspanel->rect().contains(w.assocfiles->geometry())) << w.assocfiles->geometry().right();
+  EXPECT_LE(w.assocfiles->sizeHint().width(), w.assocfiles->width());
+  EXPECT_LT(w.assocfiles->geometry().bottom(), w.GroupBox1->geometry().top());
+}
+
 TEST_F(WindowTest, HelpAndOptionsPanelsExcludeEachOther) {
   TForm1& w = Open("");
   w.show();
