@@ -3,9 +3,12 @@
 #include <QStyleFactory>
 
 #include "app/Fonts.h"
+#include "app/RenderCommand.h"
 #include "app/Unit1.h"
 
 int main(int argc, char** argv) {
+  // `--render` makes a picture of the text and opens no window.
+  if (std::optional<int> rendered = RunRenderCommand(argc, argv)) return *rendered;
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Lumeskar"));
   QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
