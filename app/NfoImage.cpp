@@ -7,6 +7,7 @@
 
 #include "app/CharCells.h"
 #include "app/Cp437.h"
+#include "app/FallbackGlyphs.h"
 #include "app/Fonts.h"
 
 namespace {
@@ -55,14 +56,8 @@ QImage DrawNfoImage(const std::vector<std::u16string>& lines, int columns) {
         k = end;
         continue;
       }
-      if (first.cells > 0) {
-        // A fallback glyph may be wider or taller than its cells: it is cut
-        // to them, so it never covers its neighbours.
-        painter.save();
-        painter.setClipRect(x, top, first.cells * kCellW, kCellH);
-        painter.drawText(x, top + ascent, QString::fromUtf16(line.data() + first.offset, first.units));
-        painter.restore();
-      }
+      DrawFallbackGlyph(painter, QPointF(x, top), first.cells,
+                        QString::fromUtf16(line.data() + first.offset, qsizetype(first.units)));
       ++k;
     }
   }
