@@ -19,5 +19,6 @@ void DrawFallbackGlyph(QPainter& painter, QPointF topLeft, int cells, const QStr
 // fallback characters with DrawFallbackGlyph: every character code page 437
 // lacks is laid out in the 6x8 font alone (a fallback font would make its
 // line taller), spaced to take exactly its cells, and left unpainted. A
-// document without such characters is left untouched.
-void FitFallbackGlyphsToCells(QTextDocument* document, const QFont& font);
+// document without such characters is left untouched. Returns whether it
+// had any.
+bool FitFallbackGlyphsToCells(QTextDocument* document, const QFont& font);

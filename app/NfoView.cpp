@@ -11,11 +11,12 @@
 
 void TNfoView::setNfoText(const QString& text) {
   setPlainText(text);
-  FitFallbackGlyphsToCells(document(), font());
+  hasFallbackGlyphs_ = FitFallbackGlyphsToCells(document(), font());
 }
 
 void TNfoView::paintEvent(QPaintEvent* e) {
   QPlainTextEdit::paintEvent(e);
+  if (!hasFallbackGlyphs_) return;
   QPainter painter(viewport());
   painter.setFont(font());
   painter.setPen(palette().color(QPalette::Text));

@@ -13,4 +13,7 @@ class TNfoView : public QPlainTextEdit {
 
  protected:
   void paintEvent(QPaintEvent* e) override;
+
+ private:
+  bool hasFallbackGlyphs_ = false;  // the shown text has characters the font lacks
 };
