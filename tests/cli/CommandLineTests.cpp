@@ -138,4 +138,8 @@ TEST(CommandLineTests, ParserRules) {
     }
     EXPECT_EQ(p.error, c.error);
   }
+  // An option given twice counts as given last.
+  const char* const twice[] = {"-oA", "--output=B"};
+  EXPECT_EQ(cli::Parse(options, twice).Value("output"), "B");
+  EXPECT_EQ(cli::Parse(options, twice).Value("quiet"), std::nullopt);
 }
