@@ -13,7 +13,7 @@ int main(int argc, char** argv) {
   // a file name must never be taken for one of Qt's own options.
   const cli::Parsed command = cli::Parse(cli::kViewer, argc, argv);
   if (std::optional<int> exitCode = cli::Answer(cli::kViewer, command)) return *exitCode;
-  int qtArgc = 1;
+  int qtArgc = argc > 0 ? 1 : 0;
   QApplication app(qtArgc, argv);
   QApplication::setApplicationName(QStringLiteral("Lumeskar"));
   QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
