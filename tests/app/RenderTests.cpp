@@ -133,12 +133,12 @@ TEST(Render, WritesBesideTheInputByDefaultAndReportsErrors) {
     std::string args;
     std::string message;
   } cases[] = {
-      {"", "lumeskar --render: no FILE.nfo given\nusage: lumeskar --render FILE.nfo"},
+      {"", "lumeskar --render: missing file operand\nUsage: lumeskar --render"},
       {"'" + (dir / "art.nfo") + "' --columns 0", "--columns needs a whole number from 1 to"},
-      {"'" + (dir / "art.nfo") + "' --columns", "--columns needs a number of columns"},
-      {"'" + (dir / "art.nfo") + "' -o", "-o needs the name of the PNG file to write"},
-      {"'" + (dir / "art.nfo") + "' --colour red", "unknown option \"--colour\""},
-      {"'" + (dir / "art.nfo") + "' other.nfo", "only one FILE.nfo"},
+      {"'" + (dir / "art.nfo") + "' --columns", "option '--columns' needs a value"},
+      {"'" + (dir / "art.nfo") + "' -o ''", "option '-o' needs a value"},
+      {"'" + (dir / "art.nfo") + "' --colour red", "unknown option '--colour'"},
+      {"'" + (dir / "art.nfo") + "' other.nfo", "extra operand 'other.nfo'"},
       {"'" + (dir / "gone.nfo") + "'", "lumeskar: cannot read " + (dir / "gone.nfo") + ": No such file"},
       {"'" + dir.path() + "'", "lumeskar: cannot read " + dir.path() + ": Is a directory"},
       {"'" + (dir / "empty.nfo") + "'", "empty.nfo holds no text to render"},
