@@ -1,6 +1,7 @@
 // The real window on an X server, grabbed from the screen and checked by
-// pixels: black background, block art that tiles without gaps, and the
-// status strip's text in its band at the bottom.
+// pixels: black background, block art that tiles without gaps, the status
+// strip's text in its band at the bottom, and UTF-8 art drawn exactly as the
+// same art in code page 437.
 #include <gtest/gtest.h>
 
 #include <QGuiApplication>
