@@ -129,22 +129,26 @@ std::string NormalizeLineBreaks(std::string_view text) {
 std::optional<std::string> ReadWholeFile(const std::string& path, uint64_t limit) {
   int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return std::nullopt;
-  struct stat st;
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || uint64_t(st.st_size) > limit) {
+  // Fails with errno telling why.
+  auto fail = [fd](int error) -> std::optional<std::string> {
     close(fd);
+    errno = error;
     return std::nullopt;
-  }
+  };
+  struct stat st;
+  if (fstat(fd, &st) != 0) return fail(errno);
+  if (S_ISDIR(st.st_mode)) return fail(EISDIR);
+  if (!S_ISREG(st.st_mode)) return fail(ENODEV);
+  if (uint64_t(st.st_size) > limit) return fail(EFBIG);
   std::string content;
   content.reserve(size_t(st.st_size));
   char buffer[65536];
   for (;;) {
     ssize_t got = read(fd, buffer, sizeof buffer);
     if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return fail(errno);
     // A file that grows past the limit while it is read fails as well.
-    if (got < 0 || content.size() + uint64_t(got) > limit) {
-      close(fd);
-      return std::nullopt;
-    }
+    if (content.size() + uint64_t(got) > limit) return fail(EFBIG);
     if (got == 0) break;
     content.append(buffer, static_cast<size_t>(got));
   }

@@ -46,7 +46,8 @@ inline constexpr uint64_t kMaxTextFileSize = uint64_t(64) << 20;
 
 // The whole content of the regular file at `path`, or nothing when it cannot
 // be read, is not a regular file (a device, a pipe, a folder) or holds more
-// than `limit` bytes.
+// than `limit` bytes; errno then says why (EISDIR, ENODEV, EFBIG or the
+// error of the failing call).
 std::optional<std::string> ReadWholeFile(const std::string& path, uint64_t limit = kMaxTextFileSize);
 
 // The listed file of an entry inside `folder`: the exact name when it exists,
