@@ -13,7 +13,6 @@
 
 #include "app/Dialogs.h"
 #include "app/ProgressStrip.h"
-#include "app/ReleaseContext.h"
 #include "app/Unit1.h"
 #include "extract/FirstVolume.h"
 #include "extract/FollowUp.h"
@@ -58,7 +57,7 @@ bool RunExtractor(TForm1& f, const std::string& archive, const std::string& fold
   ActiveRun run;
   // After a check, CANCEL stays clickable while the hand-off processes
   // messages; a click there must stop the extraction before it begins.
-  run.cancelled = cancelcheck;
+  run.cancelled = f.context.cancelcheck;
   run.total = extract::SetSize(archive);
   f.winrar->ArchiveName = archive;
   f.winrar->TargetDir = folder;
@@ -72,28 +71,28 @@ bool RunExtractor(TForm1& f, const std::string& archive, const std::string& fold
     f.progressbar->Finish();
   }
   if (run.cancelled) {
-    cancelcheck = false;  // the request was for this extraction and is honoured
+    f.context.cancelcheck = false;  // the request was for this extraction and is honoured
     f.sfvfilelab->setText(kStatusCancelled);
   }
   return !run.cancelled;
 }
 
 // The folder the release's listed files lie in: the SFV file's folder.
-std::string ReleaseFolder() { return sfvfile.empty() ? std::string() : release::FolderOf(sfvfile); }
+std::string ReleaseFolder(const TForm1& f) { return f.context.sfvfile.empty() ? std::string() : release::FolderOf(f.context.sfvfile); }
 
 // The first volume listed in the entry list, as a path in the release folder;
 // "" when the list names none.
-std::string FirstVolumePath(const std::string& entryList) {
+std::string FirstVolumePath(const TForm1& f, const std::string& entryList) {
   const std::string name = extract::FindFirstVolume(release::SfvEntryNames(entryList));
-  return name.empty() ? std::string() : release::ListedFilePath(ReleaseFolder(), name);
+  return name.empty() ? std::string() : release::ListedFilePath(ReleaseFolder(f), name);
 }
 
 // The first-volume search of an extraction without a check.
 void SearchFirstVolume(TForm1& f) {
   const std::string name = extract::FindFirstVolume(release::SfvEntryNames(f.sfvmemo));
-  checkfile = release::ListedFilePath(ReleaseFolder(), name);
+  f.context.checkfile = release::ListedFilePath(ReleaseFolder(f), name);
   Pump();
-  archivefile = checkfile;
+  f.context.archivefile = f.context.checkfile;
 }
 
 // Image search in `folder`, then the follow-up program when it is enabled.
@@ -101,21 +100,21 @@ void SearchFirstVolume(TForm1& f) {
 void FollowUp(TForm1& f, const std::string& folder, bool report) {
   const std::string image = extract::FindImage(folder, f.binbutton->isChecked(), f.cuebutton->isChecked());
   if (!image.empty()) {
-    imagefile = image;
-    imagesearch.Name = image.substr(image.rfind('/') + 1);
-    f.mylab3->setText(FromLocal(imagefile));
+    f.context.imagefile = image;
+    f.context.imagesearch.Name = image.substr(image.rfind('/') + 1);
+    f.mylab3->setText(FromLocal(f.context.imagefile));
   }
   if (!f.afterextbox->isChecked()) return;
 
   const std::string command = ToLocal(f.afterextrun->text());
-  if (auto args = extract::BuildFollowUpArgs(command, imagefile)) {
+  if (auto args = extract::BuildFollowUpArgs(command, f.context.imagefile)) {
     std::string parameters;
     for (size_t i = 1; i < args->size(); ++i) parameters += (i > 1 ? " " : "") + (*args)[i];
     f.mylab->setText(FromLocal(args->front()));
     f.mylab2->setText(FromLocal(parameters));
     f.mylab3->setText(FromLocal(args->front() + (parameters.empty() ? "" : " ") + parameters));
   }
-  const platform::LaunchResult launched = extract::LaunchFollowUp(command, imagefile);
+  const platform::LaunchResult launched = extract::LaunchFollowUp(command, f.context.imagefile);
   if (report) f.sfvfilelab->setText(launched.started ? kStatusLaunched : kStatusNotLaunched);
 }
 
@@ -131,20 +130,20 @@ void ShowCancel(TForm1& f, bool shown) {
 // search finds, without a check.
 void ExtractWithoutCheck(TForm1& f, const std::string& folder) {
   f.busy = true;
-  cancelcheck = false;  // only a click made during this extraction counts
+  f.context.cancelcheck = false;  // only a click made during this extraction counts
   f.sfvfilelab->setText(kStatusExtracting);
   SearchFirstVolume(f);
-  if (!platform::FileExists(archivefile)) {
+  if (!platform::FileExists(f.context.archivefile)) {
     // Nothing to extract, so nothing to hand to the follow-up program.
     f.sfvfilelab->setText(kStatusNoArchive);
     f.busy = false;
     return;
   }
   ShowCancel(f, true);
-  const bool finished = RunExtractor(f, archivefile, folder);
+  const bool finished = RunExtractor(f, f.context.archivefile, folder);
   ShowCancel(f, false);
   if (finished) f.sfvfilelab->setText(kStatusDoneNoCheck);
-  if (auto text = release::ReadWholeFile(sfvfile)) f.sfvmemo = release::NormalizeLineBreaks(*text);
+  if (auto text = release::ReadWholeFile(f.context.sfvfile)) f.sfvmemo = release::NormalizeLineBreaks(*text);
   if (finished) FollowUp(f, folder, false);
   f.busy = false;
 }
@@ -152,12 +151,12 @@ void ExtractWithoutCheck(TForm1& f, const std::string& folder) {
 // Flow D: extraction of `archivefile` into the folder typed after a check.
 void ExtractAfterCheckInto(TForm1& f, const std::string& folder) {
   f.busy = true;
-  cancelcheck = false;  // only a click made during this extraction counts
+  f.context.cancelcheck = false;  // only a click made during this extraction counts
   Pump();
   f.sfvfilelab->setText(kStatusExtracting);
   Pump();
   ShowCancel(f, true);
-  const bool finished = RunExtractor(f, archivefile, folder);
+  const bool finished = RunExtractor(f, f.context.archivefile, folder);
   ShowCancel(f, false);
   Pump();
   if (finished) FollowUp(f, folder, true);
@@ -195,7 +194,7 @@ class StopRunOnClose : public QObject {
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override {
     if (watched == form_ && event->type() == QEvent::Close && form_->busy) {
-      cancelcheck = true;
+      form_->context.cancelcheck = true;
       if (gRun) gRun->cancelled = true;
     }
     return false;
@@ -265,9 +264,9 @@ void TForm1::winrarExtract(TRAR*, const RARHeaderData&, bool) {
 void ExtractAfterCleanCheck(TForm1& f) {
   // The check went through every listed file; extraction starts from the
   // set's first volume, not from whatever file the list happens to end with.
-  if (auto text = release::ReadWholeFile(sfvfile)) {
-    const std::string first = FirstVolumePath(release::NormalizeLineBreaks(*text));
-    if (!first.empty()) archivefile = first;
+  if (auto text = release::ReadWholeFile(f.context.sfvfile)) {
+    const std::string first = FirstVolumePath(f, release::NormalizeLineBreaks(*text));
+    if (!first.empty()) f.context.archivefile = first;
   }
   if (f.choosecb->isChecked()) {
     f.sfvpopuppanel->show();
@@ -282,10 +281,10 @@ void ExtractAfterCleanCheck(TForm1& f) {
   Pump();
   f.sfvfilelab->setText(kStatusExtracting);
   Pump();
-  const bool finished = RunExtractor(f, archivefile, folder);
+  const bool finished = RunExtractor(f, f.context.archivefile, folder);
   Pump();
   // CANCEL clicked after the data was out still stops the follow-up program.
-  const bool cancelledLate = cancelcheck;
-  cancelcheck = false;
+  const bool cancelledLate = f.context.cancelcheck;
+  f.context.cancelcheck = false;
   if (finished && !cancelledLate) FollowUp(f, folder, true);
 }

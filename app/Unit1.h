@@ -18,6 +18,8 @@
 #include <cstdint>
 #include <string>
 
+#include "release/ReleaseContext.h"
+
 class QKeyEvent;
 class QMouseEvent;
 class TRAR;
@@ -79,6 +81,9 @@ class TForm1 : public QWidget {
 
   // The entry list: the SFV file's text, every line ending in CR LF.
   std::string sfvmemo;
+
+  // The release this window shows (sfvfile, checkfile, archivefile, ...).
+  release::ReleaseContext context;
 
   // Extraction-folder prompts.
   TPanel* popupdir = nullptr;
@@ -202,3 +207,5 @@ class TForm1 : public QWidget {
   void LoadNfo(const QString& path);
   void DiscoverRelease(const std::string& folder);
 };
+
+extern TForm1* Form1;  // the one main window
