@@ -19,6 +19,7 @@
 #include "app/Fonts.h"
 #include "app/Icon.h"
 #include "app/ProgressStrip.h"
+#include "extract/ExtractionRun.h"
 
 TForm1* Form1 = nullptr;
 

@@ -16,6 +16,7 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "release/ReleaseContext.h"
@@ -26,6 +27,10 @@ class TRAR;
 class TVnFolderDialog;
 struct RARHeaderData;
 class ProgressStrip;
+namespace extract {
+class ExtractionRun;
+class ExtractionUi;
+}  // namespace extract
 
 // A label that reports a click (mouse button released over it).
 class TClickLabel : public QLabel {
@@ -135,6 +140,9 @@ class TForm1 : public QWidget {
   // Components without a visible shape, created by their subsystems.
   TRAR* winrar = nullptr;
   TVnFolderDialog* vn1 = nullptr;
+  // The extraction flows (extract/ExtractionRun) and the window as they see it.
+  std::unique_ptr<extract::ExtractionUi> extractionUi;
+  std::unique_ptr<extract::ExtractionRun> extraction;
 
   // True while a check or an extraction runs: no second one may start.
   bool busy = false;
