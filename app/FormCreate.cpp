@@ -9,6 +9,7 @@
 #include "app/NfoText.h"
 #include "app/Unit1.h"
 #include "platform/DirSearch.h"
+#include "platform/Path.h"
 #include "platform/ProgramDir.h"
 #include "release/OriginSite.h"
 #include "release/ReleaseDiscovery.h"
@@ -53,7 +54,7 @@ void TForm1::FormCreate(const QString& argument) {
   for (const auto& line : lines) shown << Cp437Text(line);
   edit->setPlainText(shown.join(QChar('\n')));
 
-  DiscoverRelease(release::FolderOf(path));
+  DiscoverRelease(platform::FolderOf(path));
 }
 
 void TForm1::DiscoverRelease(const std::string& folder) {

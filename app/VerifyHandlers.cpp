@@ -7,7 +7,7 @@
 #include "app/ExtractHandlers.h"
 #include "app/ProgressStrip.h"
 #include "app/Unit1.h"
-#include "release/ReleaseDiscovery.h"
+#include "platform/Path.h"
 #include "release/VerificationRun.h"
 
 namespace {
@@ -41,7 +41,7 @@ void TForm1::sfvfilelabClick() {
   release::RunSettings settings;
   // The SFV file lies in the .nfo file's folder, so its folder is the one the
   // listed files are looked up in.
-  settings.nfoFolder = release::FolderOf(context.sfvfile);
+  settings.nfoFolder = platform::FolderOf(context.sfvfile);
   // After a clean run: the folder prompt or the extraction, as the options say.
   settings.afterCleanRun = [this] { ExtractAfterCleanCheck(*this); };
   release::RunVerification(ui, context, settings);

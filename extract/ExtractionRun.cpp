@@ -7,7 +7,7 @@
 #include "extract/RARArc.h"
 #include "extract/VolumeSet.h"
 #include "platform/DirSearch.h"
-#include "release/ReleaseDiscovery.h"
+#include "platform/Path.h"
 #include "release/SfvEntries.h"
 
 namespace extract {
@@ -162,7 +162,7 @@ void ExtractionRun::SearchFirstVolume() {
 
 // The folder the release's listed files lie in: the SFV file's folder.
 std::string ExtractionRun::ReleaseFolder() const {
-  return ctx_.sfvfile.empty() ? std::string() : release::FolderOf(ctx_.sfvfile);
+  return ctx_.sfvfile.empty() ? std::string() : platform::FolderOf(ctx_.sfvfile);
 }
 
 // Image search in `folder`, then the follow-up program when it is enabled.
@@ -172,7 +172,7 @@ void ExtractionRun::FollowUp(const std::string& folder, bool report) {
   const std::string image = FindImage(folder, options.useBin, options.useCue);
   if (!image.empty()) {
     ctx_.imagefile = image;
-    ctx_.imagesearch.Name = image.substr(image.rfind('/') + 1);
+    ctx_.imagesearch.Name = platform::FileNameOf(image);
     ui_.ShowImage(ctx_.imagefile);
   }
   options = ui_.Options();

@@ -23,6 +23,7 @@
 #include "extract/RARArc.h"
 #include "folderdialog/VnFolderDialog.h"
 #include "platform/DirSearch.h"
+#include "platform/Path.h"
 #include "release/CRC.h"
 #include "tests/release/DuringRun.h"
 #include "tools/RarWriter.h"
@@ -77,7 +78,7 @@ class ExtractWindow : public WindowTest {
       if (checkable) release::FileCrc32(*v, crc);
       char hex[9];
       std::snprintf(hex, sizeof hex, "%08X", crc);
-      sfv += v->substr(v->rfind('/') + 1) + " " + hex + "\r\n";
+      sfv += platform::FileNameOf(*v) + " " + hex + "\r\n";
     }
     WriteFile("rel/game.sfv", sfv);
     TForm1& f = Open(WriteFile("rel/game.nfo", "GAME\r\n"));

@@ -13,6 +13,7 @@
 
 #include "LaunchTestSupport.h"
 #include "extract/RARArc.h"
+#include "platform/Path.h"
 #include "tests/common/TempDir.h"
 #include "tools/RarWriter.h"
 
@@ -82,7 +83,7 @@ struct Release {
                                                rarwriter::Pattern("game.iso", 20000, 7)},
                                   options);
     std::string sfv = "; made by the tests\r\n";
-    for (auto v = volumes.rbegin(); v != volumes.rend(); ++v) sfv += v->substr(v->rfind('/') + 1) + " 00000000\r\n";
+    for (auto v = volumes.rbegin(); v != volumes.rend(); ++v) sfv += platform::FileNameOf(*v) + " 00000000\r\n";
     context.sfvfile = rel + "/game.sfv";
     testing_support::WriteFile(context.sfvfile, sfv);
     ui.sfvmemo = sfv;
