@@ -75,8 +75,8 @@ class ExtractionRun {
   void OnExtracted();
 
  private:
-  void ExtractWithoutCheck(const std::string& folder);     // flows B and C
-  void ExtractAfterCheckInto(const std::string& folder);   // flow D, typed folder
+  void ExtractWithoutCheck(const std::string& folder);                  // flows B and C
+  void ExtractAfterCheckInto(const std::string& folder);                // flow D, typed folder
   bool Extract(const std::string& archive, const std::string& folder);  // false when cancelled
   void SearchFirstVolume();
   std::string ReleaseFolder() const;

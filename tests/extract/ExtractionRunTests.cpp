@@ -53,7 +53,9 @@ struct RecordingUi : ExtractionUi {
   std::string& EntryList() override { return sfvmemo; }
   bool& Busy() override { return busy; }
   ExtractionOptions Options() const override { return options; }
-  void ShowFolderPrompt(FolderPrompt p) override { prompts.push_back(p == FolderPrompt::Extract ? "extract" : "after check"); }
+  void ShowFolderPrompt(FolderPrompt p) override {
+    prompts.push_back(p == FolderPrompt::Extract ? "extract" : "after check");
+  }
   void ShowImage(const std::string& i) override { image = i; }
   void ShowFollowUp(const std::string& p, const std::string& a) override {
     program = p;
@@ -79,9 +81,8 @@ struct Release {
     mkdir(rel.c_str(), 0755);
     rarwriter::RarOptions options;
     options.volumeSize = 4096;
-    volumes = rarwriter::WriteRar(rel, "game", {rarwriter::File("readme.txt", "read me\n"),
-                                               rarwriter::Pattern("game.iso", 20000, 7)},
-                                  options);
+    volumes = rarwriter::WriteRar(
+        rel, "game", {rarwriter::File("readme.txt", "read me\n"), rarwriter::Pattern("game.iso", 20000, 7)}, options);
     std::string sfv = "; made by the tests\r\n";
     for (auto v = volumes.rbegin(); v != volumes.rend(); ++v) sfv += platform::FileNameOf(*v) + " 00000000\r\n";
     context.sfvfile = rel + "/game.sfv";
@@ -182,7 +183,8 @@ TEST(ExtractionRun, PromptCreatesTheFolderAndExtractsIntoIt) {
   r.ui.statuses.clear();
   const std::string bad = r.dir / "no/such/levels";
   EXPECT_TRUE(r.run.FolderEntered(FolderPrompt::Extract, bad));
-  EXPECT_EQ(r.ui.messages, std::vector<std::string>{"Error creating directory (" + bad + " possibly contains invalid characters"});
+  EXPECT_EQ(r.ui.messages,
+            std::vector<std::string>{"Error creating directory (" + bad + " possibly contains invalid characters"});
   EXPECT_TRUE(r.ui.statuses.empty());
 }
 
