@@ -7,6 +7,7 @@
 
 #include "cli/CheckCommandLine.h"
 #include "platform/DirSearch.h"
+#include "platform/Path.h"
 #include "release/CRC.h"
 #include "release/SfvEntries.h"
 
@@ -32,8 +33,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   // Listed names are relative to the SFV file's own folder.
-  const size_t slash = sfvPath.rfind('/');
-  const std::string folder = slash == std::string::npos ? std::string() : sfvPath.substr(0, slash + 1);
+  const std::string folder = platform::FolderOf(sfvPath);
 
   Tally tally;
   const auto items = release::ParseSfv(*text);

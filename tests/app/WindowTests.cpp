@@ -7,7 +7,6 @@
 #include <QTest>
 
 #include "WindowFixture.h"
-#include "app/ReleaseContext.h"
 #include "platform/ProgramDir.h"
 
 #include <filesystem>
@@ -23,8 +22,8 @@ TEST_F(WindowTest, StartsWithoutArgumentShowingTheWelcomeTexts) {
   EXPECT_EQ(w.sfvfilelab->text(), kWelcome);
   EXPECT_EQ(w.fromsite->text(), "Unknown Site");
   EXPECT_EQ(w.size(), QSize(531, 452));
-  EXPECT_TRUE(sfvfile.empty());
-  EXPECT_EQ(cdcount, 0);
+  EXPECT_TRUE(form->context.sfvfile.empty());
+  EXPECT_EQ(form->context.cdcount, 0);
   EXPECT_TRUE(messages.isEmpty());
   // Clicking the status line without a release does nothing.
   Click(w.sfvfilelab);
@@ -68,8 +67,8 @@ TEST_F(WindowTest, FindsTheSfvAndShowsTheOriginSite) {
   WriteFile("rel/A.SFV", "; Uploaded on the mighty SiteName\r\n; more\r\ngame.rar 1234ABCD\n");
   std::string nfo = WriteFile("rel/x.nfo", "art");
   TForm1& w = Open(nfo);
-  EXPECT_EQ(sfvfile, Path("rel/A.SFV"));  // case ignored; first in sorted order
-  EXPECT_EQ(sfvsearch.Name, "A.SFV");
+  EXPECT_EQ(form->context.sfvfile, Path("rel/A.SFV"));  // case ignored; first in sorted order
+  EXPECT_EQ(form->context.sfvsearch.Name, "A.SFV");
   EXPECT_EQ(w.sfvmemo, "; Uploaded on the mighty SiteName\r\n; more\r\ngame.rar 1234ABCD\r\n");
   EXPECT_EQ(w.sfvfilelab->text(), "Click here to SFV check this release");
   EXPECT_EQ(w.fromsite->text(), "SiteName");
@@ -84,8 +83,8 @@ TEST_F(WindowTest, ReportsMultiDiscReleasesAndIgnoresClicksOnThem) {
   std::string nfo = WriteFile("rel/x.nfo", "art");
   TForm1& w = Open(nfo);
   EXPECT_EQ(w.sfvfilelab->text(), "Multiple release detected. (3 CD's) - SFV check unsupported");
-  EXPECT_EQ(cdcount, 3);
-  EXPECT_TRUE(sfvfile.empty());
+  EXPECT_EQ(form->context.cdcount, 3);
+  EXPECT_TRUE(form->context.sfvfile.empty());
   EXPECT_TRUE(w.sfvmemo.empty());
   EXPECT_EQ(w.fromsite->text(), "Unknown Site");
   Click(w.sfvfilelab);
@@ -104,7 +103,6 @@ TEST_F(WindowTest, UnreadableNfoIsReportedAndTheWindowStillOpens) {
   // A folder given as the file is reported the same way.
   messages.clear();
   form.reset();
-  ResetReleaseContext();
   WriteFile("folder.nfo/inside", "");
   Open(Path("folder.nfo"));
   ASSERT_EQ(messages.size(), 1);
@@ -118,7 +116,7 @@ TEST_F(WindowTest, SfvThatCannotBeLoadedStopsStartUpWithAnError) {
   ASSERT_EQ(messages.size(), 1);
   EXPECT_EQ(messages[0], QString::fromStdString("Cannot open file " + Path("rel/x.sfv") + "."));
   EXPECT_EQ(w.sfvfilelab->text(), kWelcome);
-  EXPECT_EQ(sfvsearch.Name, "x.sfv");
+  EXPECT_EQ(form->context.sfvsearch.Name, "x.sfv");
 }
 
 TEST_F(WindowTest, HelpAndOptionsPanelsExcludeEachOther) {
