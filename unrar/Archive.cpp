@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/AlignedBuffer.h"
 #include "unrar/Blake2.h"
 #include "unrar/Bytes.h"
 #include "unrar/Output.h"
@@ -377,7 +378,8 @@ int Archive::pump(const DataSink& sink, uint64_t& produced) {
   };
 
   if (entry_.method == 0) {
-    std::vector<uint8_t> buf(kIoChunk);
+    platform::AlignedBuffer<uint8_t> buf(kIoChunk);
+    if (!buf) return ERAR_NO_MEMORY;
     for (;;) {
       size_t got;
       if (int r = readPacked(buf.data(), buf.size(), got)) return r;
