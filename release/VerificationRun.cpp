@@ -7,6 +7,7 @@
 
 #include "platform/DirSearch.h"
 #include "release/CRC.h"
+#include "release/ListedFiles.h"
 #include "release/SfvEntries.h"
 
 namespace release {
@@ -35,7 +36,7 @@ struct BusyMark {
 class Run {
  public:
   Run(VerificationUi& ui, ReleaseVars& vars, const RunSettings& settings)
-      : ui_(ui), v_(vars), s_(settings) {}
+      : ui_(ui), v_(vars), s_(settings), files_(settings.nfoFolder) {}
 
   RunOutcome Execute() {
     v_.cancelcheck = false;
@@ -46,7 +47,7 @@ class Run {
 
     const std::vector<SfvItem> items = ParseSfv(v_.sfvmemo);
     for (const auto& item : items)
-      if (item.valid) total_ += SizeOf(ListedFilePath(s_.nfoFolder, item.name));
+      if (item.valid) total_ += SizeOf(files_.Path(item.name));
     ui_.ShowProgress(0, total_);
 
     if (items.empty()) {
@@ -68,7 +69,7 @@ class Run {
       v_.checkresult = kError;
       return true;
     }
-    v_.checkfile = ListedFilePath(s_.nfoFolder, item.name);
+    v_.checkfile = files_.Path(item.name);
     Pump();
     if (cancelled_) return !HonourCancel();
     v_.archivefile = v_.checkfile;
@@ -145,6 +146,7 @@ class Run {
   VerificationUi& ui_;
   ReleaseVars& v_;
   const RunSettings& s_;
+  ListedFiles files_;  // the release folder, read once per run
   uint64_t total_ = 0;
   uint64_t done_ = 0;
   bool cancelled_ = false;
