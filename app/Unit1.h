@@ -3,7 +3,7 @@
 // pixel places (the layout of the program's form) and routes the controls'
 // events to handlers named after the component and the event. The handlers
 // stay thin: the work is done by plain, tested code in the subsystem folders.
-// Handlers of a subsystem live in that subsystem's *Handlers.cpp file.
+// The handlers live in app/*Handlers.cpp, one file for each subsystem.
 #include <QCheckBox>
 #include <QFrame>
 #include <QGroupBox>
@@ -143,11 +143,11 @@ class TForm1 : public QWidget {
   void Button1Click();
   void Button3Click();
 
-  // --- verification run (release/VerifyHandlers.cpp) ---
+  // --- verification run (app/VerifyHandlers.cpp) ---
   void sfvfilelabClick();
   void cancelabClick();
 
-  // --- settings and options (settings/SettingsHandlers.cpp, settings/OptionsHandlers.cpp) ---
+  // --- settings and options (app/SettingsHandlers.cpp, app/OptionsHandlers.cpp) ---
   // Start-up steps; each returns false when an error was reported that ends
   // start-up at that point (the window still opens).
   bool LoadSettings();      // load and apply the settings file
@@ -173,7 +173,7 @@ class TForm1 : public QWidget {
   void Memo1MouseUp(QMouseEvent* e);
   void aboutboxMouseMove(QMouseEvent* e);
 
-  // --- extraction (extract/ExtractHandlers.cpp) ---
+  // --- extraction (app/ExtractHandlers.cpp) ---
   void CreateExtractor();   // creates winrar and binds its events
   void DestroyExtractor();
   void Label5Click();
@@ -183,7 +183,7 @@ class TForm1 : public QWidget {
   void winrarExtracting(TRAR* Sender, const RARHeaderData& eFile);
   void winrarExtract(TRAR* Sender, const RARHeaderData& eFile, bool Result);
 
-  // --- folder dialog (folderdialog/FolderDialogHandlers.cpp) ---
+  // --- folder dialog (app/FolderDialogHandlers.cpp) ---
   void CreateFolderDialog();  // creates vn1
   void DestroyFolderDialog();
   void Button4Click();

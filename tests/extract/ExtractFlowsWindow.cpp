@@ -20,7 +20,7 @@
 #include "WindowFixture.h"
 #include "app/ProgressStrip.h"
 #include "app/ReleaseContext.h"
-#include "extract/ExtractHandlers.h"
+#include "app/ExtractHandlers.h"
 #include "extract/RARArc.h"
 #include "folderdialog/VnFolderDialog.h"
 #include "platform/DirSearch.h"

@@ -9,7 +9,7 @@
 #include "settings/Association.h"
 #include "settings/SettingsLoadSave.h"
 #include "settings/SettingsLocation.h"
-#include "settings/WindowOptionsPanel.h"
+#include "app/WindowOptionsPanel.h"
 
 bool TForm1::LoadSettings() {
   WindowOptionsPanel panel(*this);

@@ -7,7 +7,7 @@
 #include "app/ProgressStrip.h"
 #include "app/ReleaseContext.h"
 #include "app/Unit1.h"
-#include "extract/ExtractHandlers.h"
+#include "app/ExtractHandlers.h"
 #include "release/ReleaseDiscovery.h"
 #include "release/VerificationRun.h"
 

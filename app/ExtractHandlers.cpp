@@ -1,7 +1,7 @@
 // The main window's extraction flows: the "Extract" label, the two folder
 // prompts, the extraction component's events, the hand-off after a clean
 // check, and the image search with the follow-up launch after every run.
-#include "extract/ExtractHandlers.h"
+#include "app/ExtractHandlers.h"
 
 #include <sys/stat.h>
 

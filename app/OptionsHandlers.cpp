@@ -18,7 +18,7 @@
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsLoadSave.h"
 #include "settings/SettingsLocation.h"
-#include "settings/WindowOptionsPanel.h"
+#include "app/WindowOptionsPanel.h"
 
 using settings::Option;
 
