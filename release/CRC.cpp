@@ -13,41 +13,35 @@
 #include <isa-l/crc.h>
 
 #include "platform/AlignedBuffer.h"
+#include "platform/CrcMath.h"
+#include "platform/CrcWide.h"
 
 namespace release {
 
-uint32_t Crc32Update(uint32_t crc, const void* data, size_t length) {
+namespace {
+
+uint32_t IsalUpdate(uint32_t crc, const void* data, size_t length) {
   // crc32_gzip_refl complements the register on the way in and on the way
   // out; undo both so the caller keeps full control of the register.
   if (length == 0) return crc;
   return ~crc32_gzip_refl(~crc, static_cast<const unsigned char*>(data), length);
 }
 
+}  // namespace
+
+uint32_t Crc32Update(uint32_t crc, const void* data, size_t length) {
+  if (length >= platform::kWideCrcMinimum && platform::WideCrcPreferred())
+    return platform::Crc32UpdateWide(crc, data, length, IsalUpdate);
+  return IsalUpdate(crc, data, length);
+}
+
 namespace {
 
-constexpr uint32_t kPolynomial = 0xEDB88320u;  // reflected: bit 31 is x^0
-
-// a * b modulo the CRC polynomial, both in the register's bit order.
-constexpr uint32_t MultiplyModP(uint32_t a, uint32_t b) {
-  uint32_t product = 0;
-  for (uint32_t bit = 1u << 31; bit != 0; bit >>= 1) {
-    if (a & bit) product ^= b;
-    b = (b & 1) ? (b >> 1) ^ kPolynomial : b >> 1;  // b * x
-  }
-  return product;
-}
+using platform::crcmath::MultiplyModP;
 
 // x^(8 * bytes) modulo the polynomial: what moves a register past `bytes`
-// zero bytes. Square-and-multiply, so linear in the length's bits.
-constexpr uint32_t ShiftOperator(uint64_t bytes) {
-  uint32_t result = 1u << 31;   // x^0
-  uint32_t power = 1u << 23;    // x^8: one byte
-  for (; bytes != 0; bytes >>= 1) {
-    if (bytes & 1) result = MultiplyModP(power, result);
-    power = MultiplyModP(power, power);
-  }
-  return result;
-}
+// zero bytes.
+constexpr uint32_t ShiftOperator(uint64_t bytes) { return platform::crcmath::PowerModP(platform::crcmath::kXTo8, bytes); }
 
 constexpr uint32_t kWholeChunkShift = ShiftOperator(kCrcChunkBytes);
 
@@ -95,13 +89,15 @@ struct Chunk {
 
 // Why two threads, and why this way. Per byte, a cached file costs the
 // kernel's copy into our buffer plus the CRC. With ISA-L's AVX-512 kernel
-// the copy dominates; CPUs without AVX-512 get its 128-bit kernel, which can
-// be slower than the copy. Either way one thread doing both in turn stays
-// under the speed of `cat`, which only copies. bench_crc (bench/check)
-// measures the options; on an AMD EPYC with AVX-512, its 128-bit kernel
-// standing in for CPUs without, taken by the busiest thread's CPU time:
+// the copy dominates; on CPUs without AVX-512 ISA-L takes its 128-bit
+// kernel, at about 5 GB/s slower than the copy, so there Crc32Update takes
+// our 256-bit kernel where the CPU has VPCLMULQDQ (platform/CrcWide.h, twice
+// as fast or more). Either way one thread doing both in turn stays under
+// the speed of `cat`, which only copies. bench_crc (bench/check) measures
+// the options; on an AMD EPYC with AVX-512, its narrower kernels standing
+// in for CPUs without, by the busiest thread's CPU time (a shared machine):
 // - a second thread reading the next chunk while this one is summed runs
-//   at the speed of the slower of the two, the CRC without AVX-512;
+//   at the speed of the slower of the two;
 // - splitting each chunk's CRC over two threads leaves the copy on one and
 //   adds a hand-over per chunk;
 // - summing the page-cache pages in place through mmap saves the copy, but
@@ -112,7 +108,7 @@ struct Chunk {
 //   the copy and the CRC alike, sum each chunk while it is still in the
 //   cache, and hand over only a 32-bit register per chunk: 1.6 times the
 //   speed of `cat`, level with mmap on two threads and ahead of the rest,
-//   with either kernel.
+//   with either ISA-L kernel.
 // The two threads read the chunks in order give or take a few, so the
 // kernel's read-ahead sees one sequential reader.
 class OddChunkReader {
