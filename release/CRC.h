@@ -1,7 +1,8 @@
 #pragma once
 // CRC-32 as used by SFV files, ZIP and PNG (reflected polynomial 0xEDB88320,
 // register starting at 0xFFFFFFFF, final complement), computed with the
-// carry-less-multiply code of ISA-L so that checking runs at memory speed.
+// carry-less multiplies (ISA-L's kernels, or our 256-bit one on CPUs for
+// which ISA-L has only a 128-bit one) so that checking runs at memory speed.
 #include <cstddef>
 #include <cstdint>
 #include <functional>
