@@ -1,9 +1,11 @@
-// lumeskar-check FILE.sfv: verifies the files listed in an SFV file with the
-// same parser and checksum code as the window, for scripts and benchmarks.
-// Exit status: 0 everything good, 1 anything failed, 2 the SFV unreadable.
+// lumeskar-check [-q] FILE.sfv: verifies the files listed in an SFV file with
+// the same parser and checksum code as the window, for scripts and benchmarks.
+// Exit status: 0 everything good, 1 anything failed, 2 the SFV unreadable or
+// the command line wrong.
 #include <cstdio>
 #include <string>
 
+#include "cli/CheckCommandLine.h"
 #include "platform/DirSearch.h"
 #include "release/CRC.h"
 #include "release/ListedFiles.h"
@@ -21,11 +23,10 @@ void PrintResult(const std::string& what, const char* result) { std::printf("%-6
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: lumeskar-check FILE.sfv\n");
-    return 2;
-  }
-  const std::string sfvPath = argv[1];
+  const cli::Parsed command = cli::Parse(cli::kCheck, argc, argv);
+  if (std::optional<int> exitCode = cli::Answer(cli::kCheck, command)) return *exitCode;
+  const bool quiet = command.Has(cli::kQuiet.longName);
+  const std::string& sfvPath = command.operands.front();
   auto text = release::ReadWholeFile(sfvPath);
   if (!text) {
     std::fprintf(stderr, "lumeskar-check: cannot read %s\n", sfvPath.c_str());
@@ -58,7 +59,7 @@ int main(int argc, char** argv) {
       PrintResult(item.name, "BAD CRC");
       ++tally.bad;
     } else {
-      PrintResult(item.name, "OK");
+      if (!quiet) PrintResult(item.name, "OK");
       ++tally.ok;
     }
   }

@@ -3,6 +3,7 @@
 #include <gio/gdesktopappinfo.h>
 #include <gio/gio.h>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -23,6 +24,7 @@ using AppInfoPtr = std::unique_ptr<GAppInfo, GObjectUnref<GAppInfo>>;
 struct KeyFileFree {
   void operator()(GKeyFile* k) const { g_key_file_free(k); }
 };
+using KeyFilePtr = std::unique_ptr<GKeyFile, KeyFileFree>;
 
 std::string ApplicationsFolder() { return std::string(g_get_user_data_dir()) + "/applications"; }
 
@@ -38,6 +40,13 @@ AppInfoPtr OurApp() {
   // Without its desktop id GIO would save a copy under a made-up name.
   if (app && g_strcmp0(g_app_info_get_id(app.get()), kDesktopId) != 0) app.reset();
   return app;
+}
+
+// The user's mimeapps.list; empty when there is none.
+KeyFilePtr LoadMimeAppsList() {
+  KeyFilePtr list(g_key_file_new());
+  g_key_file_load_from_file(list.get(), MimeAppsListPath().c_str(), G_KEY_FILE_NONE, nullptr);
+  return list;
 }
 
 // The entries that the user's mimeapps.list lists for the type in `group`.
@@ -88,8 +97,7 @@ std::string RegisterAssociation(const std::string& programPath) {
 }
 
 std::string UnregisterAssociation() {
-  std::unique_ptr<GKeyFile, KeyFileFree> list(g_key_file_new());
-  g_key_file_load_from_file(list.get(), MimeAppsListPath().c_str(), G_KEY_FILE_NONE, nullptr);
+  const KeyFilePtr list = LoadMimeAppsList();
   const auto defaults = ListedFor(list.get(), "Default Applications");
   bool ourDefault = false;
   for (const auto& id : defaults) ourDefault = ourDefault || id == kDesktopId;
@@ -128,7 +136,12 @@ std::string UnregisterAssociation() {
 
 bool AssociationIsOurs() {
   AppInfoPtr app(g_app_info_get_default_for_type(kNfoContentType, FALSE));
-  return app && g_strcmp0(g_app_info_get_id(app.get()), kDesktopId) == 0;
+  if (!app || g_strcmp0(g_app_info_get_id(app.get()), kDesktopId) != 0) return false;
+  // GIO also falls back to an installed entry nobody chose, such as the one a
+  // package puts in /usr/share/applications: only the user's own choice of
+  // the default counts, or every start would write the association unasked.
+  const auto defaults = ListedFor(LoadMimeAppsList().get(), "Default Applications");
+  return std::find(defaults.begin(), defaults.end(), kDesktopId) != defaults.end();
 }
 
 }  // namespace settings

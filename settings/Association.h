@@ -20,7 +20,9 @@ std::string RegisterAssociation(const std::string& programPath);
 // applications' entries for the type are kept. Returns "" or the error text.
 std::string UnregisterAssociation();
 
-// True when GIO reports lumeskar.desktop as the default application for text/x-nfo.
+// True when GIO reports lumeskar.desktop as the default application for
+// text/x-nfo and the user's mimeapps.list names it as the default: an entry
+// that is the default only because it is installed does not count.
 bool AssociationIsOurs();
 
 // Where the desktop entry and the association list are written.

@@ -109,6 +109,20 @@ TEST_F(AssociationTest, UncheckingTakesItBackAndLeavesOthersAlone) {
   EXPECT_NE(Tool("gio mime text/x-nfo").find("other.desktop"), std::string::npos);
 }
 
+// A package installs our entry for every user, and its trigger indexes it;
+// GIO then takes it as the default, but nobody has chosen it yet.
+TEST_F(AssociationTest, ProbeIgnoresAnInstalledEntryTheUserDidNotChoose) {
+  const std::string system = dir_ / "nosystem/applications";
+  std::filesystem::create_directories(system);
+  WriteFile(system + "/lumeskar.desktop",
+            "[Desktop Entry]\nType=Application\nName=Lumeskar\nExec=/bin/true %f\nMimeType=text/x-nfo;\n");
+  Tool("update-desktop-database '" + system + "'");
+  ASSERT_EQ(GioDefault(), "lumeskar.desktop");
+  EXPECT_FALSE(Probe());
+  ASSERT_EQ(Register(), 0);
+  EXPECT_TRUE(Probe());
+}
+
 TEST_F(AssociationTest, ProbeIgnoresAnEntryWhoseProgramIsGone) {
   ASSERT_EQ(Register(), 0);
   std::filesystem::remove(program_);
