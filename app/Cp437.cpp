@@ -1,5 +1,7 @@
 #include "app/Cp437.h"
 
+#include <array>
+
 namespace {
 // 0x00-0x1F: the graphic characters of the control range (0x00 shows blank).
 constexpr char16_t kLow[32] = {
@@ -41,4 +43,13 @@ std::u16string Cp437Decode(std::string_view bytes) {
   out.reserve(bytes.size());
   for (unsigned char b : bytes) out.push_back(Cp437ToUnicode(b));
   return out;
+}
+
+bool IsCp437Character(char32_t c) {
+  static const auto table = [] {
+    std::array<bool, 0x10000> t{};
+    for (int b = 0; b < 256; ++b) t[Cp437ToUnicode(static_cast<unsigned char>(b))] = true;
+    return t;
+  }();
+  return c < table.size() && table[c];
 }

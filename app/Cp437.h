@@ -10,3 +10,6 @@ char16_t Cp437ToUnicode(unsigned char b);
 
 // The whole byte string as UTF-16 text, one character per byte.
 std::u16string Cp437Decode(std::string_view bytes);
+
+// Whether code page 437 has character `c` (so the 6x8 font draws it).
+bool IsCp437Character(char32_t c);

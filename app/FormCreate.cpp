@@ -47,12 +47,12 @@ void TForm1::FormCreate(const QString& argument) {
     ReportCannotOpen(path);
     return;
   }
-  std::vector<std::string> lines = SplitLines(*bytes);
+  std::vector<std::u16string> lines = NfoLines(*bytes);
   RemoveEmptyLines(lines);
   QStringList shown;
   shown.reserve(static_cast<qsizetype>(lines.size()));
-  for (const auto& line : lines) shown << Cp437Text(line);
-  edit->setPlainText(shown.join(QChar('\n')));
+  for (const auto& line : lines) shown << QString::fromStdU16String(line);
+  edit->setNfoText(shown.join(QChar('\n')));
 
   DiscoverRelease(release::FolderOf(path));
 }

@@ -4,10 +4,13 @@
 #include <QStyleFactory>
 
 #include "app/Fonts.h"
+#include "app/RenderCommand.h"
 #include "app/Unit1.h"
 #include "cli/ViewerCommandLine.h"
 
 int main(int argc, char** argv) {
+  // `--render` makes a picture of the text and opens no window.
+  if (std::optional<int> rendered = RunRenderCommand(argc, argv)) return *rendered;
   // The command line is answered before the application object exists, so
   // --help and --version need no display. Qt is given only the program name:
   // a file name must never be taken for one of Qt's own options.

@@ -1,7 +1,13 @@
 #include "app/NfoText.h"
 
-std::vector<std::string> SplitLines(std::string_view text) {
-  std::vector<std::string> lines;
+#include "app/Sauce.h"
+#include "app/TextEncoding.h"
+
+namespace {
+
+template <typename Char>
+std::vector<std::basic_string<Char>> Split(std::basic_string_view<Char> text) {
+  std::vector<std::basic_string<Char>> lines;
   size_t start = 0;
   for (size_t i = 0; i < text.size(); ++i) {
     if (text[i] != '\r' && text[i] != '\n') continue;
@@ -13,7 +19,8 @@ std::vector<std::string> SplitLines(std::string_view text) {
   return lines;
 }
 
-void RemoveEmptyLines(std::vector<std::string>& lines) {
+template <typename String>
+void RemoveEmpty(std::vector<String>& lines) {
   // One pass, equivalent to walking i and deleting in place (which costs
   // quadratic time on a hostile file of many empty lines): an empty line is
   // dropped and the line that would move into its place is kept unexamined.
@@ -33,4 +40,15 @@ void RemoveEmptyLines(std::vector<std::string>& lines) {
   for (; j < n; ++j, ++out)
     if (out != j) lines[out] = std::move(lines[j]);
   lines.resize(out);
+}
+
+}  // namespace
+
+std::vector<std::string> SplitLines(std::string_view text) { return Split(text); }
+std::vector<std::u16string> SplitLines(std::u16string_view text) { return Split(text); }
+void RemoveEmptyLines(std::vector<std::string>& lines) { RemoveEmpty(lines); }
+void RemoveEmptyLines(std::vector<std::u16string>& lines) { RemoveEmpty(lines); }
+
+std::vector<std::u16string> NfoLines(std::string_view file) {
+  return SplitLines(DecodeText(WithoutSauce(file)).text);
 }

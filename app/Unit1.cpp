@@ -192,7 +192,7 @@ void TForm1::BuildStatusStrip() {
 }
 
 void TForm1::BuildViewer() {
-  edit = Place(new QPlainTextEdit(this), 0, 0, 531, 427);
+  edit = Place(new TNfoView(this), 0, 0, 531, 427);
   edit->setFrameShape(QFrame::NoFrame);
   edit->setFont(FontT());
   Colour(edit, kSilver, &kBlack);

@@ -15,6 +15,8 @@
 #include <QToolButton>
 #include <QWidget>
 
+#include "app/NfoView.h"
+
 #include <cstdint>
 #include <string>
 
@@ -74,7 +76,7 @@ class TForm1 : public QWidget {
   TClickLabel* transparentlab = nullptr;
   TClickLabel* cancelab = nullptr;
   TClickLabel* Label5 = nullptr;
-  QPlainTextEdit* edit = nullptr;
+  TNfoView* edit = nullptr;  // the .nfo text
   ProgressStrip* progressbar = nullptr;  // thin bar between viewer and status strip
 
   // The entry list: the SFV file's text, every line ending in CR LF.

@@ -18,7 +18,9 @@ const Program kViewer{
         "Show a release's .nfo file in its block-character art; from the window, check\n"
         "the release against its SFV file and unpack its RAR volumes.\n"
         "Without FILE.nfo the window opens empty. Arguments after the first are ignored.\n",
-    .optionHelp = "",
+    .optionHelp =
+        "      --render   write the text as a PNG picture and open no window;\n"
+        "                 see 'lumeskar --render --help'\n",
     .exitStatus =
         "  0  the window was closed\n"
         "  2  the command line is wrong\n",

@@ -1,16 +1,26 @@
-// The viewer's text rules: line splitting, empty-line removal, code page 437.
+// The viewer's text rules: line splitting, empty-line removal, code page 437,
+// encoding detection, SAUCE records, the character grid.
 #include <gtest/gtest.h>
 
 #include <iconv.h>
 
 #include <set>
 
+#include "app/CharCells.h"
 #include "app/Cp437.h"
 #include "app/NfoText.h"
+#include "app/Sauce.h"
+#include "app/TextEncoding.h"
 #include "release/SfvEntries.h"
 
 namespace {
 using Lines = std::vector<std::string>;
+
+// A string literal's bytes, NULs included.
+template <size_t N>
+std::string Bytes(const char (&s)[N]) {
+  return std::string(s, N - 1);
+}
 
 Lines Removed(Lines lines) {
   RemoveEmptyLines(lines);
@@ -110,4 +120,94 @@ TEST(NfoText, EmptyLineRuleStaysLinearOnHugeTexts) {
   Lines lines(2'000'000);  // a hostile file of nothing but line breaks
   RemoveEmptyLines(lines);
   EXPECT_EQ(lines.size(), 1'000'000u);
+}
+
+TEST(TextEncoding, DetectsTheEncodingAndDecodesEveryKindOfFile) {
+  using E = TextEncoding;
+  struct Case {
+    const char* what;
+    std::string bytes;
+    E encoding;
+    bool mark;
+    std::u16string text;
+  };
+  const Case cases[] = {
+      {"empty file", "", E::Cp437, false, u""},
+      {"plain ASCII", "Hi\r\n", E::Cp437, false, u"Hi\r\n"},
+      {"code page 437 art", "\xDB\xDB\xB1\xC9\xCD\xBB", E::Cp437, false, u"\u2588\u2588\u2592\u2554\u2550\u2557"},
+      {"Latin-1 letter", "caf\xE9", E::Cp437, false, u"caf\u0398"},
+      {"valid pair, then art", "\xC3\xA9 \xDB", E::Cp437, false, u"\u251C\u2310 \u2588"},
+      {"overlong slash", "\xC0\xAF", E::Cp437, false, u"\u2514\u00BB"},
+      {"surrogate written as UTF-8", "\xED\xA0\x80", E::Cp437, false, u"\u03C6\u00E1\u00C7"},
+      {"UTF-8 without a mark", "\xE2\x96\x88\xC3\xA9", E::Utf8, false, u"\u2588\u00E9"},
+      {"UTF-8 emoji", "a\xF0\x9F\x98\x80", E::Utf8, false, u"a\U0001F600"},
+      {"UTF-8 with a mark", "\xEF\xBB\xBF" "A\xE2\x94\x80", E::Utf8, true, u"A\u2500"},
+      {"UTF-8 mark, plain ASCII", "\xEF\xBB\xBFok", E::Utf8, true, u"ok"},
+      {"only a UTF-8 mark", "\xEF\xBB\xBF", E::Utf8, true, u""},
+      {"UTF-8 mark, bad bytes", "\xEF\xBB\xBF" "a\xFF" "b\xE2\x94", E::Utf8, true, u"a\uFFFDb\uFFFD"},
+      {"UTF-8 controls as art", "\xEF\xBB\xBF\x01\x1A\t\x7F", E::Utf8, true, u"\u263A\u2192\t\u2302"},
+      {"UTF-16 LE", Bytes("\xFF\xFE" "A\0\x88\x25"), E::Utf16Le, true, u"A\u2588"},
+      {"UTF-16 BE", Bytes("\xFE\xFF\0A\x25\x88"), E::Utf16Be, true, u"A\u2588"},
+      {"only a UTF-16 mark", "\xFF\xFE", E::Utf16Le, true, u""},
+      {"odd-length UTF-16", Bytes("\xFF\xFE" "A\0B"), E::Utf16Le, true, u"A\uFFFD"},
+      {"UTF-16 pair", Bytes("\xFF\xFE\x3D\xD8\x00\xDE"), E::Utf16Le, true, u"\U0001F600"},
+      {"lone high surrogate", Bytes("\xFF\xFE\x00\xD8" "A\0"), E::Utf16Le, true, u"\uFFFDA"},
+      {"lone low surrogate at the end", Bytes("\xFE\xFF\xDC\x00"), E::Utf16Be, true, u"\uFFFD"},
+      {"high surrogate cut off", Bytes("\xFF\xFE\x00\xD8\x00"), E::Utf16Le, true, u"\uFFFD\uFFFD"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const DecodedText d = DecodeText(c.bytes);
+    EXPECT_EQ(d.encoding, c.encoding);
+    EXPECT_EQ(d.byteOrderMark, c.mark);
+    EXPECT_TRUE(d.text == c.text);
+  }
+}
+
+TEST(Sauce, OnlyARecordAtTheEndIsRemoved) {
+  auto record = [](int comments) {
+    std::string r = "SAUCE00" + std::string(121, ' ');
+    r[104] = static_cast<char>(comments);
+    return r;
+  };
+  const std::string art = "\xDB\xDB\r\nart\x1A more\r\n";
+  const std::string comment = "COMNT" + std::string(128, 'c');
+  struct Case {
+    const char* what;
+    std::string file;
+    std::string shown;
+  } cases[] = {
+      {"record after the end-of-file byte", art + "\x1A" + record(0), art},
+      {"record with two comment lines", art + "\x1A" + comment + record(2), art},
+      {"record without the end-of-file byte", art + record(0), art},
+      {"announced comment missing", art + "\x1A" + record(2), art},
+      {"only a record", "\x1A" + record(0), ""},
+      {"no record", art + "\x1A", art + "\x1A"},
+      {"record not at the end", art + record(0) + "x", art + record(0) + "x"},
+      {"other version", art + "SAUCE01" + record(0).substr(7), art + "SAUCE01" + record(0).substr(7)},
+      {"too short", "SAUCE00", "SAUCE00"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(WithoutSauce(c.file), c.shown) << c.what;
+}
+
+TEST(CharCells, EveryCharacterTakesWholeCellsAndTabsAlign) {
+  struct Case {
+    std::u16string line;
+    std::vector<int> columns;
+    int width;
+  } cases[] = {
+      {u"A\u2588\u2592\u00E9", {0, 1, 2, 3}, 4},       // code page 437: one cell each
+      {u"A\u4E2DB", {0, 1, 3}, 4},                    // CJK: two cells
+      {u"\U0001F600x", {0, 2}, 3},                    // emoji (a surrogate pair): two cells
+      {u"e\u0301x", {0, 1, 1}, 2},                    // a combining accent takes none
+      {u"a\tb\t\tc", {0, 8, 24}, 25},                 // tabs go to the next multiple of 8
+      {u"\xD800x", {0, 1}, 2},                        // a lone surrogate is one character
+  };
+  for (const auto& c : cases) {
+    int width = -1;
+    std::vector<int> columns;
+    for (const PlacedChar& p : PlaceLine(c.line, width)) columns.push_back(p.column);
+    EXPECT_EQ(columns, c.columns);
+    EXPECT_EQ(width, c.width);
+  }
 }

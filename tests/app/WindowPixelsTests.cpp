@@ -1,6 +1,7 @@
 // The real window on an X server, grabbed from the screen and checked by
-// pixels: black background, block art that tiles without gaps, and the
-// status strip's text in its band at the bottom.
+// pixels: black background, block art that tiles without gaps, the status
+// strip's text in its band at the bottom, and UTF-8 art drawn exactly as the
+// same art in code page 437.
 #include <gtest/gtest.h>
 
 #include <QGuiApplication>
@@ -73,4 +74,18 @@ TEST_F(WindowPixelsTest, BlockArtTilesWithoutGapsOnABlackWindow) {
         ++limeInBand;
       }
   EXPECT_GT(limeInBand, 200);
+}
+
+TEST_F(WindowPixelsTest, Utf8ArtLooksExactlyLikeTheSameArtInCodePage437) {
+  ASSERT_NE(QGuiApplication::platformName(), "offscreen") << "run under xvfb-run with QT_QPA_PLATFORM=xcb";
+  const std::string cp437 = "\xC9\xCD\xCB\xCD\xBB \xDB\xB2\xB1\xB0 caf\x82\r\n\xC8\xCD\xCA\xCD\xBC \xDC\xDF\xDD\xDE\r\n";
+  const std::string utf8 =
+      "\xEF\xBB\xBF\xE2\x95\x94\xE2\x95\x90\xE2\x95\xA6\xE2\x95\x90\xE2\x95\x97 \xE2\x96\x88\xE2\x96\x93\xE2\x96\x92"
+      "\xE2\x96\x91 caf\xC3\xA9\r\n\xE2\x95\x9A\xE2\x95\x90\xE2\x95\xA9\xE2\x95\x90\xE2\x95\x9D \xE2\x96\x84\xE2\x96"
+      "\x80\xE2\x96\x8C\xE2\x96\x90\r\n";
+  const QRect viewer(0, 0, 200, 24);
+  const QImage expected = ShowAndGrab(Open(WriteFile("rel/cp437.nfo", cp437))).copy(viewer);
+  const QImage shown = ShowAndGrab(Open(WriteFile("rel/utf8.nfo", utf8))).copy(viewer);
+  EXPECT_EQ(shown, expected);
+  EXPECT_EQ(expected.pixel(6 * 6 + 2, 3), kSilver) << "the full block is on screen";
 }

@@ -106,6 +106,21 @@ TEST_F(LinkWindowTest, WrappedDisplayLinesAreLinesOfTheirOwn) {
   EXPECT_EQ(Opened(1), std::vector<std::string>{"1|http://example.org/page|"});
 }
 
+TEST_F(LinkWindowTest, LinksInUtf8TextFollowTheCharacterGrid) {
+  // After two wide CJK characters the address starts at column 5 (pixel 30);
+  // the pointer there, by pixels on the grid, is over the link.
+  TForm1& w = Open(WriteFile("rel/x.nfo", "\xEF\xBB\xBF\xE4\xB8\xAD\xE6\x96\x87 http://example.cn/\n"));
+  w.show();
+  QPlainTextEdit* e = w.edit;
+  const int row = At(e, 0).y();
+  Send(e, QEvent::MouseMove, QPoint(5 * 6 + 2, row));
+  EXPECT_EQ(Pointer(e), Qt::PointingHandCursor);
+  Send(e, QEvent::MouseMove, QPoint(4 * 6 + 2, row));  // the blank before it
+  EXPECT_EQ(Pointer(e), Qt::ArrowCursor);
+  Send(e, QEvent::MouseButtonRelease, QPoint(8 * 6 + 2, row), Qt::LeftButton);
+  EXPECT_EQ(Opened(1), std::vector<std::string>{"1|http://example.cn/|"});
+}
+
 TEST_F(LinkWindowTest, AboutTextLinksAndItsSmallHandlers) {
   TForm1& w = Open("");
   w.show();
