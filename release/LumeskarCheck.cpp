@@ -9,6 +9,7 @@
 #include "platform/DirSearch.h"
 #include "platform/Path.h"
 #include "release/CRC.h"
+#include "release/ListedFiles.h"
 #include "release/SfvEntries.h"
 
 namespace {
@@ -37,13 +38,14 @@ int main(int argc, char** argv) {
 
   Tally tally;
   const auto items = release::ParseSfv(*text);
+  release::ListedFiles files(folder);
   for (const auto& item : items) {
     if (!item.valid) {
       PrintResult("line " + std::to_string(item.line), "MALFORMED LINE");
       ++tally.malformed;
       continue;
     }
-    const std::string path = release::ListedFilePath(folder, item.name);
+    const std::string path = files.Path(item.name);
     if (!platform::FileExists(path)) {
       PrintResult(item.name, "MISSING");
       ++tally.missing;

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "platform/DirSearch.h"
+#include "release/ListedFiles.h"
 
 namespace release {
 
@@ -144,8 +144,7 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
 }
 
 std::string ListedFilePath(const std::string& folder, const std::string& name) {
-  std::string found = platform::ResolveName(folder, name);
-  return found.empty() ? folder + name : found;
+  return ListedFiles(folder).Path(name);
 }
 
 }  // namespace release

@@ -7,6 +7,7 @@
 
 #include "platform/DirSearch.h"
 #include "release/CRC.h"
+#include "release/ListedFiles.h"
 #include "release/SfvEntries.h"
 
 namespace release {
@@ -30,7 +31,7 @@ struct BusyMark {
 class Run {
  public:
   Run(VerificationUi& ui, ReleaseContext& context, const RunSettings& settings)
-      : ui_(ui), v_(context), s_(settings) {}
+      : ui_(ui), v_(context), s_(settings), files_(settings.nfoFolder) {}
 
   RunOutcome Execute() {
     v_.cancelcheck = false;
@@ -41,7 +42,7 @@ class Run {
 
     const std::vector<SfvItem> items = ParseSfv(ui_.EntryList());
     for (const auto& item : items)
-      if (item.valid) total_ += SizeOf(ListedFilePath(s_.nfoFolder, item.name));
+      if (item.valid) total_ += SizeOf(files_.Path(item.name));
     ui_.ShowProgress(0, total_);
 
     if (items.empty()) {
@@ -63,7 +64,7 @@ class Run {
       v_.checkresult = kError;
       return true;
     }
-    v_.checkfile = ListedFilePath(s_.nfoFolder, item.name);
+    v_.checkfile = files_.Path(item.name);
     Pump();
     if (cancelled_) return !HonourCancel();
     v_.archivefile = v_.checkfile;
@@ -141,6 +142,7 @@ class Run {
   VerificationUi& ui_;
   ReleaseContext& v_;
   const RunSettings& s_;
+  ListedFiles files_;  // the release folder, read once per run
   uint64_t total_ = 0;
   uint64_t done_ = 0;
   bool cancelled_ = false;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "release/ListedFiles.h"
 #include "release/SfvEntries.h"
 #include "tests/release/VerificationFixtures.h"
 
@@ -109,8 +110,25 @@ TEST(SfvTests, ListedFilesAreFoundWithLetterCaseIgnored) {
   testfiles::WriteFile(dir / "Sub/C.r01", "x");
   testfiles::WriteFile(dir / "both.rar", "exact");
   testfiles::WriteFile(dir / "BOTH.rar", "other case");
-  EXPECT_EQ(ListedFilePath(dir.folder(), "release.rar"), dir / "Release.RAR");
-  EXPECT_EQ(ListedFilePath(dir.folder(), "sub/c.R01"), dir / "Sub/C.r01");
-  EXPECT_EQ(ListedFilePath(dir.folder(), "both.rar"), dir / "both.rar");
-  EXPECT_EQ(ListedFilePath(dir.folder(), "gone.rar"), dir.folder() + "gone.rar");
+  struct Case {
+    std::string name, path;
+  } cases[] = {
+      {"release.rar", dir / "Release.RAR"},
+      {"sub/c.R01", dir / "Sub/C.r01"},
+      {"both.rar", dir / "both.rar"},
+      {"Both.rar", dir / "BOTH.rar"},  // no exact match: the first in byte order
+      {"gone.rar", dir.folder() + "gone.rar"},
+      {"gone/c.r01", dir.folder() + "gone/c.r01"},
+  };
+  // One lookup at a time, and all through one list whose folder listings
+  // are read once and reused (each name twice, so from the kept listing).
+  ListedFiles list(dir.folder());
+  for (int pass = 0; pass < 2; ++pass)
+    for (const auto& c : cases) {
+      EXPECT_EQ(ListedFilePath(dir.folder(), c.name), c.path) << c.name;
+      EXPECT_EQ(list.Path(c.name), c.path) << c.name;
+    }
+  // A file written after the listing was read is still found by its exact name.
+  testfiles::WriteFile(dir / "late.rar", "x");
+  EXPECT_EQ(list.Path("late.rar"), dir / "late.rar");
 }
