@@ -7,9 +7,9 @@
 #include "app/Cp437.h"
 #include "app/Dialogs.h"
 #include "app/NfoText.h"
-#include "app/ReleaseContext.h"
 #include "app/Unit1.h"
 #include "platform/DirSearch.h"
+#include "platform/Path.h"
 #include "platform/ProgramDir.h"
 #include "release/OriginSite.h"
 #include "release/ReleaseDiscovery.h"
@@ -26,7 +26,7 @@ void ReportCannotOpen(const std::string& path) {
 }  // namespace
 
 void TForm1::FormCreate(const QString& argument) {
-  cdcount = 0;
+  context.cdcount = 0;
 
   // The plug-in folder; failing to create it does not matter.
   const std::string programDir = platform::ProgramDir();
@@ -54,28 +54,28 @@ void TForm1::FormCreate(const QString& argument) {
   for (const auto& line : lines) shown << QString::fromStdU16String(line);
   edit->setNfoText(shown.join(QChar('\n')));
 
-  DiscoverRelease(release::FolderOf(path));
+  DiscoverRelease(platform::FolderOf(path));
 }
 
 void TForm1::DiscoverRelease(const std::string& folder) {
   release::Discovery found;
-  found.searchName = sfvsearch.Name;
+  found.searchName = context.sfvsearch.Name;
   release::DiscoverRelease(folder, found);
-  sfvsearch.Name = found.searchName;
-  for (int n = 1; n <= 6; ++n) cdsfv[n] = found.cdsfv[n];
+  context.sfvsearch.Name = found.searchName;
+  for (int n = 1; n <= 6; ++n) context.cdsfv[n] = found.cdsfv[n];
 
   if (!found.sfvfile.empty()) {
-    sfvfile = found.sfvfile;
-    std::optional<std::string> text = release::ReadWholeFile(sfvfile);
+    context.sfvfile = found.sfvfile;
+    std::optional<std::string> text = release::ReadWholeFile(context.sfvfile);
     if (!text) {
-      ReportCannotOpen(sfvfile);
+      ReportCannotOpen(context.sfvfile);
       return;
     }
     sfvmemo = release::NormalizeLineBreaks(*text);
     sfvfilelab->setText(QStringLiteral("Click here to SFV check this release"));
   } else if (found.cdcount != 0) {
-    cdcount = found.cdcount;
-    sfvfilelab->setText(QString::fromStdString(release::DiscStatusText(cdcount)));
+    context.cdcount = found.cdcount;
+    sfvfilelab->setText(QString::fromStdString(release::DiscStatusText(context.cdcount)));
   }
 
   if (std::optional<std::string> site = release::OriginSite(sfvmemo)) {

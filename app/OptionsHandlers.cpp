@@ -107,9 +107,9 @@ void TForm1::wwrapcbClick() { RunReporting(*this, settings::WordWrapClicked); }
 void TForm1::aotcbClick() { RunReporting(*this, settings::AlwaysOnTopClicked); }
 
 void TForm1::assocfilesClick() {
-  const std::string error = assocfiles->isChecked() ? settings::RegisterAssociation(platform::ProgramPath())
-                                                    : settings::UnregisterAssociation();
-  if (!error.empty()) ReportError(FromLocal(error));
+  const platform::Result done = assocfiles->isChecked() ? settings::RegisterAssociation(platform::ProgramPath())
+                                                         : settings::UnregisterAssociation();
+  if (!done) ReportError(FromLocal(done.message()));
 }
 
 void TForm1::Button2Click() {

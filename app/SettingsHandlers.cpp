@@ -29,8 +29,8 @@ bool TForm1::ProbeAssociation() {
     assocfiles->setChecked(true);
   }
   // Checking the box registers again, with the program's current path.
-  const std::string error = settings::RegisterAssociation(platform::ProgramPath());
-  if (error.empty()) return true;
-  ReportError(FromLocal(error));
+  const platform::Result done = settings::RegisterAssociation(platform::ProgramPath());
+  if (done) return true;
+  ReportError(FromLocal(done.message()));
   return false;
 }

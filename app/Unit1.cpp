@@ -20,8 +20,10 @@
 #include "app/Fonts.h"
 #include "app/Icon.h"
 #include "app/ProgressStrip.h"
-#include "app/ReleaseContext.h"
 #include "app/TextBox.h"
+#include "extract/ExtractionRun.h"
+
+TForm1* Form1 = nullptr;
 
 namespace {
 const QColor kBlack(0x00, 0x00, 0x00);

@@ -18,7 +18,10 @@
 #include "app/NfoView.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
+
+#include "release/ReleaseContext.h"
 
 class QKeyEvent;
 class QMouseEvent;
@@ -26,6 +29,10 @@ class TRAR;
 class TVnFolderDialog;
 struct RARHeaderData;
 class ProgressStrip;
+namespace extract {
+class ExtractionRun;
+class ExtractionUi;
+}  // namespace extract
 
 // A label that reports a click (mouse button released over it).
 class TClickLabel : public QLabel {
@@ -68,6 +75,10 @@ class TForm1 : public QWidget {
   explicit TForm1(const QString& argument, QWidget* parent = nullptr);
   ~TForm1() override;
 
+  // The controls the handlers, their adapters and the window tests reach,
+  // grouped by panel. The panels' captions, frames and group boxes are
+  // private, below.
+
   // Status strip and viewer.
   TAutoSizeLabel* sfvfilelab = nullptr;
   QLabel* Label2 = nullptr;
@@ -75,56 +86,38 @@ class TForm1 : public QWidget {
   TClickLabel* helplab = nullptr;
   TClickLabel* transparentlab = nullptr;
   TClickLabel* cancelab = nullptr;
-  TClickLabel* Label5 = nullptr;
   TNfoView* edit = nullptr;  // the .nfo text
   ProgressStrip* progressbar = nullptr;  // thin bar between viewer and status strip
 
-  // The entry list: the SFV file's text, every line ending in CR LF.
-  std::string sfvmemo;
-
   // Extraction-folder prompts.
   TPanel* popupdir = nullptr;
-  QLabel* Label6 = nullptr;
-  QFrame* Shape3 = nullptr;
-  QLabel* Label8 = nullptr;
   QLineEdit* popupdirbox = nullptr;
   QPushButton* Button5 = nullptr;
   TPanel* sfvpopuppanel = nullptr;
-  QLabel* Label9 = nullptr;
-  QFrame* Shape4 = nullptr;
-  QLabel* Label10 = nullptr;
   QLineEdit* sfvpopupbox = nullptr;
   QPushButton* Button4 = nullptr;
 
   // About panel.
   TPanel* aboutbox = nullptr;
-  QFrame* Shape2 = nullptr;
-  QLabel* Label3 = nullptr;
   QPlainTextEdit* Memo1 = nullptr;
   QPushButton* Button1 = nullptr;
 
   // Options panel.
   TPanel* optionspanel = nullptr;
-  QFrame* Shape1 = nullptr;
-  QLabel* Label1 = nullptr;
   QLabel* mylab = nullptr;
   QLabel* mylab2 = nullptr;
   QLabel* mylab3 = nullptr;
   QCheckBox* assocfiles = nullptr;
   QPushButton* Button2 = nullptr;
   QPushButton* Button3 = nullptr;
-  QGroupBox* GroupBox1 = nullptr;
   QCheckBox* extracttodircb = nullptr;
   QLineEdit* extracttodir = nullptr;
   QCheckBox* choosecb = nullptr;
   QCheckBox* afterextbox = nullptr;
   QLineEdit* afterextrun = nullptr;
   QToolButton* SpeedButton3 = nullptr;
-  QLabel* Label7 = nullptr;
-  QLabel* Label4 = nullptr;
   QRadioButton* binbutton = nullptr;
   QRadioButton* cuebutton = nullptr;
-  QGroupBox* GroupBox2 = nullptr;
   QCheckBox* wwrapcb = nullptr;
   QCheckBox* aotcb = nullptr;
   QPushButton* pluginbutton = nullptr;
@@ -133,15 +126,60 @@ class TForm1 : public QWidget {
   TRAR* winrar = nullptr;
   TVnFolderDialog* vn1 = nullptr;
 
+  // The release this window shows (sfvfile, checkfile, archivefile, ...).
+  release::ReleaseContext context;
+  // The entry list: the SFV file's text, every line ending in CR LF.
+  std::string sfvmemo;
   // True while a check or an extraction runs: no second one may start.
   bool busy = false;
+  // The extraction flows (extract/ExtractionRun), reading winrar at every run.
+  std::unique_ptr<extract::ExtractionRun> extraction;
+
+  // Handlers that the window tests also call.
+  void helplabClick();         // app/PanelHandlers.cpp
+  void transparentlabClick();  // app/PanelHandlers.cpp
+  void Label5Click();          // app/ExtractHandlers.cpp
+  void DestroyExtractor();     // app/ExtractHandlers.cpp
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  // The panels' captions, frames and group boxes.
+  TClickLabel* Label5 = nullptr;  // status strip: "Extract"
+  QLabel* Label6 = nullptr;       // prompts
+  QFrame* Shape3 = nullptr;
+  QLabel* Label8 = nullptr;
+  QLabel* Label9 = nullptr;
+  QFrame* Shape4 = nullptr;
+  QLabel* Label10 = nullptr;
+  QFrame* Shape2 = nullptr;  // about panel
+  QLabel* Label3 = nullptr;
+  QFrame* Shape1 = nullptr;  // options panel
+  QLabel* Label1 = nullptr;
+  QGroupBox* GroupBox1 = nullptr;
+  QLabel* Label7 = nullptr;
+  QLabel* Label4 = nullptr;
+  QGroupBox* GroupBox2 = nullptr;
+
+  // The window as the extraction flows see it.
+  std::unique_ptr<extract::ExtractionUi> extractionUi;
+
+  // --- layout (app/Unit1.cpp) ---
+  void BuildStatusStrip();
+  void BuildViewer();
+  void BuildPrompts();
+  void BuildAboutBox();
+  void BuildOptionsPanel();
+  void ConnectHandlers();
+  // A middle-button mouse event on the viewer's or the about text.
+  bool IsMiddleClickOnText(QObject* watched, QEvent* event) const;
 
   // --- start-up (app/FormCreate.cpp) ---
   void FormCreate(const QString& argument);
+  void DiscoverRelease(const std::string& folder);
 
   // --- panel handlers (app/PanelHandlers.cpp) ---
-  void helplabClick();
-  void transparentlabClick();
   void Button1Click();
   void Button3Click();
 
@@ -176,9 +214,7 @@ class TForm1 : public QWidget {
   void aboutboxMouseMove(QMouseEvent* e);
 
   // --- extraction (app/ExtractHandlers.cpp) ---
-  void CreateExtractor();   // creates winrar and binds its events
-  void DestroyExtractor();
-  void Label5Click();
+  void CreateExtractor();  // creates winrar, the extraction run, and binds their events
   void popupdirboxKeyUp(QKeyEvent* e);
   void sfvpopupboxKeyUp(QKeyEvent* e);
   void winrarError(TRAR* Sender, int Error);
@@ -190,19 +226,6 @@ class TForm1 : public QWidget {
   void DestroyFolderDialog();
   void Button4Click();
   void Button5Click();
-
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override;
-
- private:
-  void BuildStatusStrip();
-  void BuildViewer();
-  void BuildPrompts();
-  void BuildAboutBox();
-  void BuildOptionsPanel();
-  // A middle-button mouse event on the viewer's or the about text.
-  bool IsMiddleClickOnText(QObject* watched, QEvent* event) const;
-  void ConnectHandlers();
-  void LoadNfo(const QString& path);
-  void DiscoverRelease(const std::string& folder);
 };
+
+extern TForm1* Form1;  // the one main window

@@ -4,11 +4,10 @@
 #include <QCoreApplication>
 
 #include "app/Dialogs.h"
-#include "app/ProgressStrip.h"
-#include "app/ReleaseContext.h"
-#include "app/Unit1.h"
 #include "app/ExtractHandlers.h"
-#include "release/ReleaseDiscovery.h"
+#include "app/ProgressStrip.h"
+#include "app/Unit1.h"
+#include "platform/Path.h"
 #include "release/VerificationRun.h"
 
 namespace {
@@ -28,33 +27,27 @@ class WindowUi : public release::VerificationUi {
   }
   void ShowProgress(uint64_t done, uint64_t total) override { f_.progressbar->SetProgress(done, total); }
   void HideProgress() override { f_.progressbar->Finish(); }
+  std::string& EntryList() override { return f_.sfvmemo; }
+  bool& Busy() override { return f_.busy; }
 
  private:
   TForm1& f_;
 };
 
-release::ReleaseVars WindowVars(TForm1& f) {
-  return {sfvfile, checkfile, checkcrc, cancelcheck, checkresult, archivefile, f.sfvmemo, f.busy};
-}
-
 }  // namespace
 
 void TForm1::sfvfilelabClick() {
   WindowUi ui(*this);
-  release::ReleaseVars vars = WindowVars(*this);
   release::RunSettings settings;
   // The SFV file lies in the .nfo file's folder, so its folder is the one the
   // listed files are looked up in.
-  settings.nfoFolder = release::FolderOf(sfvfile);
-  settings.cdcount = cdcount;
-  settings.sfvsearchName = sfvsearch.Name;
+  settings.nfoFolder = platform::FolderOf(context.sfvfile);
   // After a clean run: the folder prompt or the extraction, as the options say.
   settings.afterCleanRun = [this] { ExtractAfterCleanCheck(*this); };
-  release::RunVerification(ui, vars, settings);
+  release::RunVerification(ui, context, settings);
 }
 
 void TForm1::cancelabClick() {
   WindowUi ui(*this);
-  release::ReleaseVars vars = WindowVars(*this);
-  release::CancelVerification(ui, vars);
+  release::CancelVerification(ui, context);
 }

@@ -11,11 +11,6 @@ namespace platform {
 
 namespace {
 char Lower(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return Lower(x) == Lower(y); });
-}
 }  // namespace
 
 bool WildcardMatch(std::string_view pattern, std::string_view name) {
@@ -65,7 +60,27 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
 }
 
 std::string ResolveName(const std::string& folder, const std::string& name) {
-  std::string current = folder;
+  return NameResolver(folder).Resolve(name);
+}
+
+const NameResolver::Index& NameResolver::Listing(const std::string& folder) {
+  auto [it, added] = listings_.try_emplace(folder);
+  if (!added) return it->second;
+  std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(folder.empty() ? "." : folder.c_str()), closedir);
+  if (!dir) return it->second;
+  while (dirent* e = readdir(dir.get())) {
+    std::string_view name = e->d_name;
+    if (name == "." || name == "..") continue;
+    std::string key(name);
+    for (char& c : key) c = Lower(c);
+    auto [entry, fresh] = it->second.try_emplace(std::move(key), name);
+    if (!fresh && name < entry->second) entry->second = name;
+  }
+  return it->second;
+}
+
+std::string NameResolver::Resolve(const std::string& name) {
+  std::string current = folder_;
   size_t start = 0;
   while (start <= name.size()) {
     size_t slash = name.find('/', start);
@@ -76,15 +91,11 @@ std::string ResolveName(const std::string& folder, const std::string& name) {
       if (lstat(exact.c_str(), &st) == 0) {
         current = exact;
       } else {
-        std::string match;
-        for (const auto& candidate : FindAll(current, "*")) {
-          if (EqualNoCase(candidate, part)) {
-            match = candidate;
-            break;
-          }
-        }
-        if (match.empty()) return "";
-        current = JoinPath(current, match);
+        for (char& c : part) c = Lower(c);
+        const Index& index = Listing(current);
+        auto match = index.find(part);
+        if (match == index.end()) return "";
+        current = JoinPath(current, match->second);
       }
     }
     if (slash == std::string::npos) break;

@@ -4,6 +4,8 @@
 // of entry (files, folders, hidden ones) taking part, and "the first entry"
 // being the first in byte-wise sorted name order, so results are deterministic.
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace platform {
@@ -28,6 +30,26 @@ std::string JoinPath(const std::string& folder, const std::string& name);
 // Returns "" when neither exists. `name` may hold '/' separated folders; each
 // level is resolved the same way.
 std::string ResolveName(const std::string& folder, const std::string& name);
+
+// ResolveName for many names below one folder: each folder on the way is
+// listed at most once, into an index by name with letter case ignored, so a
+// list of n names costs time linear in n plus the folders' sizes, where
+// ResolveName lists the folder again for every name not found as written.
+// The listings are kept for the resolver's life; an exact name is still
+// looked up afresh every time.
+class NameResolver {
+ public:
+  explicit NameResolver(std::string folder) : folder_(std::move(folder)) {}
+  std::string Resolve(const std::string& name);
+
+ private:
+  // Lower-case name -> the entry with that name first in byte-wise order.
+  using Index = std::unordered_map<std::string, std::string>;
+  const Index& Listing(const std::string& folder);
+
+  std::string folder_;
+  std::unordered_map<std::string, Index> listings_;
+};
 
 bool FileExists(const std::string& path);    // a file, or anything but a folder
 bool FolderExists(const std::string& path);

@@ -1,5 +1,7 @@
 #include "platform/ProgramDir.h"
 
+#include "platform/Path.h"
+
 #include <unistd.h>
 
 #include <climits>
@@ -15,14 +17,12 @@ std::string ProgramPath() {
 
 std::string ProgramDir() {
   std::string path = ProgramPath();
-  auto slash = path.rfind('/');
-  return slash == std::string::npos ? std::string("./") : path.substr(0, slash + 1);
+  const std::string folder = FolderOf(path);
+  return folder.empty() ? std::string("./") : folder;
 }
 
 std::string ProgramFileName() {
-  std::string path = ProgramPath();
-  auto slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
+  return FileNameOf(ProgramPath());
 }
 
 }  // namespace platform

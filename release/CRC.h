@@ -1,7 +1,8 @@
 #pragma once
 // CRC-32 as used by SFV files, ZIP and PNG (reflected polynomial 0xEDB88320,
 // register starting at 0xFFFFFFFF, final complement), computed with the
-// carry-less-multiply code of ISA-L so that checking runs at memory speed.
+// carry-less multiplies (ISA-L's kernels, or our 256-bit one on CPUs for
+// which ISA-L has only a 128-bit one) so that checking runs at memory speed.
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -15,6 +16,13 @@ namespace release {
 // With length 0 the register comes back unchanged.
 uint32_t Crc32Update(uint32_t crc, const void* data, size_t length);
 
+// The register after `first`'s bytes followed by `second`'s, from the
+// register after the first part (`first`) and the one the second part alone
+// leaves when started from 0 (`second`), given the second part's length:
+// Crc32Update(Crc32Update(r, A, a), B, b) ==
+// Crc32Combine(Crc32Update(r, A, a), Crc32Update(0, B, b), b).
+uint32_t Crc32Combine(uint32_t first, uint32_t second, uint64_t secondLength);
+
 // Called after every chunk of a file with the bytes read so far. Returning
 // false stops the checksum; the file routine then reports `Cancelled`.
 using CrcChunkHook = std::function<bool(uint64_t bytesDone)>;
@@ -22,7 +30,9 @@ using CrcChunkHook = std::function<bool(uint64_t bytesDone)>;
 enum class FileCrcStatus { Ok, Unreadable, Cancelled };
 
 // The CRC-32 of a whole file, read in fixed-size chunks (bounded memory, any
-// size). The file is only opened for reading. On `Ok`, `checksum` holds the
+// size); a file of more than a few chunks is read and summed on two threads,
+// the hook always being called on the caller's. The file is only opened for
+// reading. On `Ok`, `checksum` holds the
 // final value (00000000 for an empty file); otherwise it is left untouched.
 // Anything but a regular file counts as unreadable.
 FileCrcStatus FileCrc32(const std::string& path, uint32_t& checksum, const CrcChunkHook& hook);
@@ -31,7 +41,8 @@ FileCrcStatus FileCrc32(const std::string& path, uint32_t& checksum, const CrcCh
 // left as the caller had it.
 bool FileCrc32(const std::string& path, uint32_t& checksum);
 
-// Size of the chunks FileCrc32 reads.
-inline constexpr size_t kCrcChunkBytes = size_t{4} << 20;
+// Size of the chunks FileCrc32 reads: small enough that a chunk is still in
+// the core's second-level cache when the CRC reads it after the copy.
+inline constexpr size_t kCrcChunkBytes = size_t{256} << 10;
 
 }  // namespace release

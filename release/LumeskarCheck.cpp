@@ -7,7 +7,9 @@
 
 #include "cli/CheckCommandLine.h"
 #include "platform/DirSearch.h"
+#include "platform/Path.h"
 #include "release/CRC.h"
+#include "release/ListedFiles.h"
 #include "release/SfvEntries.h"
 
 namespace {
@@ -32,18 +34,18 @@ int main(int argc, char** argv) {
     return 2;
   }
   // Listed names are relative to the SFV file's own folder.
-  const size_t slash = sfvPath.rfind('/');
-  const std::string folder = slash == std::string::npos ? std::string() : sfvPath.substr(0, slash + 1);
+  const std::string folder = platform::FolderOf(sfvPath);
 
   Tally tally;
   const auto items = release::ParseSfv(*text);
+  release::ListedFiles files(folder);
   for (const auto& item : items) {
     if (!item.valid) {
       PrintResult("line " + std::to_string(item.line), "MALFORMED LINE");
       ++tally.malformed;
       continue;
     }
-    const std::string path = release::ListedFilePath(folder, item.name);
+    const std::string path = files.Path(item.name);
     if (!platform::FileExists(path)) {
       PrintResult(item.name, "MISSING");
       ++tally.missing;

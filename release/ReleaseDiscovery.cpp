@@ -3,13 +3,9 @@
 #include <sys/stat.h>
 
 #include "platform/DirSearch.h"
+#include "platform/Path.h"
 
 namespace release {
-
-std::string FolderOf(const std::string& path) {
-  auto slash = path.rfind('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
 
 namespace {
 
@@ -37,7 +33,7 @@ void DiscoverRelease(const std::string& F, Discovery& state) {
   for (int n = 1; n <= 6; ++n) {
     std::string wanted = "CD" + std::to_string(n);
     std::string folder = platform::ResolveName(F.empty() ? std::string(".") : F, wanted);
-    std::string cdName = folder.empty() ? wanted : folder.substr(folder.rfind('/') + 1);
+    std::string cdName = folder.empty() ? wanted : platform::FileNameOf(folder);
     if (!folder.empty() && platform::FolderExists(folder)) {
       if (std::string found = FirstSfvFile(folder); !found.empty()) state.searchName = found;
     }

@@ -3,10 +3,12 @@
 // release split into disc folders CD1..CD6.
 #include <string>
 
+#include "platform/Path.h"
+
 namespace release {
 
 // The folder part of a path, ending in '/', or "" when it has none.
-std::string FolderOf(const std::string& path);
+using platform::FolderOf;
 
 struct Discovery {
   // Name field of the most recent successful search; a search that finds

@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "platform/DirSearch.h"
+#include "release/ListedFiles.h"
 
 namespace release {
 
@@ -28,19 +28,6 @@ std::string_view TrimBlanks(std::string_view s) {
   return s;
 }
 
-// A name that stays inside the folder it is looked up in.
-bool IsSafeRelativeName(const std::string& name) {
-  if (name.empty() || name.front() == '/' || name.find('\0') != std::string::npos) return false;
-  size_t start = 0;
-  for (;;) {
-    size_t slash = name.find('/', start);
-    std::string_view part(name.data() + start, (slash == std::string::npos ? name.size() : slash) - start);
-    if (part == "..") return false;
-    if (slash == std::string::npos) return true;
-    start = slash + 1;
-  }
-}
-
 // Calls `onLine(number, text)` for every line of `text`.
 template <typename F>
 void ForEachLine(std::string_view text, F onLine) {
@@ -57,6 +44,18 @@ void ForEachLine(std::string_view text, F onLine) {
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
 }  // namespace
+
+bool IsSafeRelativeName(const std::string& name) {
+  if (name.empty() || name.front() == '/' || name.find('\0') != std::string::npos) return false;
+  size_t start = 0;
+  for (;;) {
+    size_t slash = name.find('/', start);
+    std::string_view part(name.data() + start, (slash == std::string::npos ? name.size() : slash) - start);
+    if (part == "..") return false;
+    if (slash == std::string::npos) return true;
+    start = slash + 1;
+  }
+}
 
 SfvLineKind ClassifySfvLine(std::string_view line, std::string* name, uint32_t* crc) {
   line = TrimBlanks(line);
@@ -157,13 +156,7 @@ std::optional<std::string> ReadWholeFile(const std::string& path, uint64_t limit
 }
 
 std::string ListedFilePath(const std::string& folder, const std::string& name) {
-  std::string found = platform::ResolveName(folder, name);
-  // Some SFV writers put double quotes around every name.
-  if (found.empty() && name.size() > 2 && name.front() == '"' && name.back() == '"') {
-    std::string unquoted = name.substr(1, name.size() - 2);
-    if (IsSafeRelativeName(unquoted)) found = platform::ResolveName(folder, unquoted);
-  }
-  return found.empty() ? folder + name : found;
+  return ListedFiles(folder).Path(name);
 }
 
 }  // namespace release

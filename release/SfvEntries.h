@@ -30,6 +30,10 @@ enum class SfvLineKind { Blank, Comment, Entry, Malformed };
 // always lie inside the release folder.
 SfvLineKind ClassifySfvLine(std::string_view line, std::string* name = nullptr, uint32_t* crc = nullptr);
 
+// True when `name` ('/' separated) stays inside the folder it is looked up
+// in: not empty, not absolute, no ".." folder level, no NUL byte.
+bool IsSafeRelativeName(const std::string& name);
+
 // Every entry and every malformed line of `text`, in order. Lines end at
 // CR LF, a lone CR or a lone LF; a leading UTF-8 byte-order mark is ignored.
 std::vector<SfvItem> ParseSfv(std::string_view text);

@@ -7,6 +7,7 @@
 
 #include "platform/DirSearch.h"
 #include "release/CRC.h"
+#include "release/ListedFiles.h"
 #include "release/SfvEntries.h"
 
 namespace release {
@@ -14,11 +15,6 @@ namespace release {
 namespace {
 
 constexpr const char* kError = "error";
-
-// Window events are handled at most this often inside a file, so a large
-// file keeps the window painted and CANCEL answering without spending the
-// checksum's time on the event loop.
-constexpr auto kPumpInterval = std::chrono::milliseconds(15);
 
 uint64_t SizeOf(const std::string& path) {
   struct stat st;
@@ -34,8 +30,8 @@ struct BusyMark {
 
 class Run {
  public:
-  Run(VerificationUi& ui, ReleaseVars& vars, const RunSettings& settings)
-      : ui_(ui), v_(vars), s_(settings) {}
+  Run(VerificationUi& ui, ReleaseContext& context, const RunSettings& settings)
+      : ui_(ui), v_(context), s_(settings), files_(settings.nfoFolder) {}
 
   RunOutcome Execute() {
     v_.cancelcheck = false;
@@ -44,9 +40,9 @@ class Run {
     ui_.SetCancelVisible(true);
     ui_.SetOriginVisible(false);
 
-    const std::vector<SfvItem> items = ParseSfv(v_.sfvmemo);
+    const std::vector<SfvItem> items = ParseSfv(ui_.EntryList());
     for (const auto& item : items)
-      if (item.valid) total_ += SizeOf(ListedFilePath(s_.nfoFolder, item.name));
+      if (item.valid) total_ += SizeOf(files_.Path(item.name));
     ui_.ShowProgress(0, total_);
 
     if (items.empty()) {
@@ -68,7 +64,7 @@ class Run {
       v_.checkresult = kError;
       return true;
     }
-    v_.checkfile = ListedFilePath(s_.nfoFolder, item.name);
+    v_.checkfile = files_.Path(item.name);
     Pump();
     if (cancelled_) return !HonourCancel();
     v_.archivefile = v_.checkfile;
@@ -131,9 +127,10 @@ class Run {
       ui_.SetStatus(kStatusCompletedWithErrors);
     }
     // Restore the full list so a further click checks the whole release.
-    v_.sfvmemo.clear();
+    std::string& sfvmemo = ui_.EntryList();
+    sfvmemo.clear();
     if (auto text = ReadWholeFile(v_.sfvfile))
-      v_.sfvmemo = NormalizeLineBreaks(*text);
+      sfvmemo = NormalizeLineBreaks(*text);
     else
       ui_.ReportError("Cannot open file " + v_.sfvfile);
     ui_.SetCancelVisible(false);
@@ -143,8 +140,9 @@ class Run {
   }
 
   VerificationUi& ui_;
-  ReleaseVars& v_;
+  ReleaseContext& v_;
   const RunSettings& s_;
+  ListedFiles files_;  // the release folder, read once per run
   uint64_t total_ = 0;
   uint64_t done_ = 0;
   bool cancelled_ = false;
@@ -154,14 +152,14 @@ class Run {
 
 }  // namespace
 
-RunOutcome RunVerification(VerificationUi& ui, ReleaseVars& vars, const RunSettings& settings) {
-  if (vars.busy || settings.cdcount != 0 || settings.sfvsearchName.empty()) return RunOutcome::NotStarted;
-  BusyMark mark(vars.busy);
-  return Run(ui, vars, settings).Execute();
+RunOutcome RunVerification(VerificationUi& ui, ReleaseContext& context, const RunSettings& settings) {
+  if (ui.Busy() || context.cdcount != 0 || context.sfvsearch.Name.empty()) return RunOutcome::NotStarted;
+  BusyMark mark(ui.Busy());
+  return Run(ui, context, settings).Execute();
 }
 
-void CancelVerification(VerificationUi& ui, ReleaseVars& vars) {
-  vars.cancelcheck = true;
+void CancelVerification(VerificationUi& ui, ReleaseContext& context) {
+  context.cancelcheck = true;
   ui.SetCancelVisible(false);
   ui.SetOriginVisible(true);
   ui.SetStatus(kStatusCompleted);

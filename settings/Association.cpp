@@ -79,24 +79,24 @@ std::string DesktopEntryPath() { return ApplicationsFolder() + "/" + kDesktopId;
 
 std::string MimeAppsListPath() { return std::string(g_get_user_config_dir()) + "/mimeapps.list"; }
 
-std::string RegisterAssociation(const std::string& programPath) {
+platform::Result RegisterAssociation(const std::string& programPath) {
   const auto entry = DesktopEntryText(programPath);
-  if (!entry) return "Cannot register " + programPath + " as the .nfo viewer";
+  if (!entry) return platform::Result::Failed("Cannot register " + programPath + " as the .nfo viewer");
   const std::string path = DesktopEntryPath();
-  if (!CreateFolders(ApplicationsFolder()) || !ReplaceFileAtomically(path, *entry)) return UnableToWriteText(path);
+  if (!CreateFolders(ApplicationsFolder()) || !ReplaceFileAtomically(path, *entry)) return platform::Result::Failed(UnableToWriteText(path));
 
   AppInfoPtr app = OurApp();
-  if (!app) return "The desktop refused " + path;
+  if (!app) return platform::Result::Failed("The desktop refused " + path);
   // Setting the default also takes back an earlier removal; adding the type
   // lists us among the applications for it again.
   if (!Succeeded(g_app_info_set_as_default_for_type(app.get(), kNfoContentType, nullptr)) ||
       !Succeeded(g_app_info_add_supports_type(app.get(), kNfoContentType, nullptr)))
-    return UnableToWriteText(MimeAppsListPath());
+    return platform::Result::Failed(UnableToWriteText(MimeAppsListPath()));
   RunUpdateDesktopDatabase(ApplicationsFolder());
-  return {};
+  return platform::Result::Ok();
 }
 
-std::string UnregisterAssociation() {
+platform::Result UnregisterAssociation() {
   const KeyFilePtr list = LoadMimeAppsList();
   const auto defaults = ListedFor(list.get(), "Default Applications");
   bool ourDefault = false;
@@ -124,14 +124,14 @@ std::string UnregisterAssociation() {
       if (AppInfoPtr other = AppById(id))
         ok = Succeeded(g_app_info_remove_supports_type(other.get(), kNfoContentType, nullptr)) && ok;
     }
-    if (!ok) return UnableToWriteText(MimeAppsListPath());
+    if (!ok) return platform::Result::Failed(UnableToWriteText(MimeAppsListPath()));
   }
 
   if (AppInfoPtr app = OurApp()) {
     if (!Succeeded(g_app_info_remove_supports_type(app.get(), kNfoContentType, nullptr)))
-      return UnableToWriteText(MimeAppsListPath());
+      return platform::Result::Failed(UnableToWriteText(MimeAppsListPath()));
   }
-  return {};
+  return platform::Result::Ok();
 }
 
 bool AssociationIsOurs() {

@@ -7,18 +7,20 @@
 // XDG_CONFIG_HOME before the first call if they are to be changed.
 #include <string>
 
+#include "platform/Result.h"
+
 namespace settings {
 
 // Writes the desktop entry for `programPath` (atomically) and makes it the
 // default application for text/x-nfo, taking back an earlier removal; then
-// runs update-desktop-database when it is installed. Returns "" on success,
-// otherwise the text for the error report; the steps after a failure are skipped.
-std::string RegisterAssociation(const std::string& programPath);
+// runs update-desktop-database when it is installed. A failure carries the
+// text for the error report; the steps after a failure are skipped.
+platform::Result RegisterAssociation(const std::string& programPath);
 
 // Takes the association back: Lumeskar stops being the default for
 // text/x-nfo and is listed under "Removed Associations" for it; other
-// applications' entries for the type are kept. Returns "" or the error text.
-std::string UnregisterAssociation();
+// applications' entries for the type are kept. A failure carries the error text.
+platform::Result UnregisterAssociation();
 
 // True when GIO reports lumeskar.desktop as the default application for
 // text/x-nfo and the user's mimeapps.list names it as the default: an entry

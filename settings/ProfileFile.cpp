@@ -10,6 +10,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "platform/Path.h"
 #include "settings/ProfileText.h"
 
 namespace settings {
@@ -78,7 +79,7 @@ bool ReplaceFileAtomically(const std::string& path, std::string_view content) {
   }
 
   const std::string folder = FolderOf(target);
-  const std::string base = target.substr(target.rfind('/') + 1);
+  const std::string base = platform::FileNameOf(target);
   std::string temp = folder + "/." + base + ".XXXXXX";
   const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
   if (fd < 0) return false;

@@ -1,5 +1,6 @@
 #include "tools/RarWriter.h"
 
+#include "platform/AlignedBuffer.h"
 #include "tools/RarWriterBlocks.h"
 
 #include <fcntl.h>
@@ -210,13 +211,16 @@ class SetWriter {
       pos_ += n;
       return Crc32Zeros(0, n);
     }
-    if (!buffer_) buffer_ = std::make_unique<char[]>(kChunk);
+    if (!buffer_) {
+      buffer_ = platform::AlignedBuffer<char>(kChunk);
+      if (!buffer_) throw std::bad_alloc();
+    }
     uint32_t crc = 0;
     for (uint64_t done = 0; done < n;) {
       size_t len = static_cast<size_t>(std::min<uint64_t>(kChunk, n - done));
-      src.read(offset + done, buffer_.get(), len);
-      crc = Crc32(crc, buffer_.get(), len);
-      writeAll(buffer_.get(), len);
+      src.read(offset + done, buffer_.data(), len);
+      crc = Crc32(crc, buffer_.data(), len);
+      writeAll(buffer_.data(), len);
       done += len;
     }
     return crc;
@@ -255,7 +259,7 @@ class SetWriter {
   int fd_ = -1;
   uint64_t pos_ = 0, freshPos_ = 0;
   std::vector<std::string> temps_;
-  std::unique_ptr<char[]> buffer_;
+  platform::AlignedBuffer<char> buffer_;
 };
 
 std::string Padded(uint64_t n, int width) {

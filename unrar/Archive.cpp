@@ -10,9 +10,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/AlignedBuffer.h"
 #include "unrar/Blake2.h"
 #include "unrar/Bytes.h"
 #include "unrar/Output.h"
+#include "unrar/ReadAhead.h"
 #include "unrar/Text.h"
 #include "unrar/VolumeName.h"
 
@@ -377,13 +379,34 @@ int Archive::pump(const DataSink& sink, uint64_t& produced) {
   };
 
   if (entry_.method == 0) {
-    std::vector<uint8_t> buf(kIoChunk);
-    for (;;) {
-      size_t got;
-      if (int r = readPacked(buf.data(), buf.size(), got)) return r;
-      if (got == 0) return 0;
-      if (int r = counted(buf.data(), got)) return r;
+    // In a large entry the next chunk of the volume is read on a second
+    // thread while this one is checked and written. Moving on to the next
+    // volume stays on this thread: it may call the caller back.
+    platform::AlignedBuffer<uint8_t> buf(2 * kIoChunk);
+    if (!buf) return ERAR_NO_MEMORY;
+    const bool overlap = entry_.unknownSize || entry_.unpSize >= 8 * kIoChunk;
+    ReadAhead ahead;
+    uint8_t* cur = buf.data();
+    uint8_t* next = cur + kIoChunk;
+    size_t got;
+    if (int r = readPacked(cur, kIoChunk, got)) return r;
+    while (got != 0) {
+      const size_t n = size_t(std::min<uint64_t>(kIoChunk, partLeft_));
+      const bool early = overlap && n != 0 && partPos_ <= volSize_ && n <= volSize_ - partPos_;
+      if (early) {
+        ahead.start(fd_, next, n, partPos_);
+        partPos_ += n;
+        partLeft_ -= n;
+      }
+      const int r = counted(cur, got);
+      const bool read = !early || ahead.finish();
+      if (r) return r;
+      if (!read) return ERAR_EREAD;
+      if (early) got = n;
+      else if (int e = readPacked(next, kIoChunk, got)) return e;
+      std::swap(cur, next);
     }
+    return 0;
   }
 
   // Walk the rest of the entry first: every volume it spans is then present

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/AlignedBuffer.h"
 #include "unrar/Text.h"
 #include "unrar/unrar.h"
 
@@ -261,7 +262,8 @@ int makeLinkOrCopy(const Target& t, const std::string& source, bool copy, const 
   if (in.get() < 0 || fstat(in.get(), &st) != 0 || !S_ISREG(st.st_mode)) return ERAR_EOPEN;
   OutputFile out;
   if (int r = out.create(t)) return r;
-  std::vector<char> buf(1 << 20);
+  platform::AlignedBuffer<char> buf(1 << 20);
+  if (!buf) return ERAR_NO_MEMORY;
   for (;;) {
     ssize_t n = read(in.get(), buf.data(), buf.size());
     if (n < 0) return ERAR_EREAD;

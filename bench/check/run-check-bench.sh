@@ -16,6 +16,12 @@ for tool in cksfv rhash; do
   command -v "$tool" >/dev/null || { echo "$tool is not installed (scripts/deps)" >&2; exit 2; }
 done
 
+echo "CPU: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')"
+for flag in avx512f vpclmulqdq; do
+  grep -qw "$flag" /proc/cpuinfo && echo "  $flag: yes" || echo "  $flag: no"
+done
+echo "(bench_crc below names the CRC kernel ISA-L picks here)"
+
 work=$(mktemp -d "${BENCH_DIR:-/tmp}/lumeskar-check-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 cd "$work"

@@ -5,7 +5,7 @@
 // alternating rounds, extraction through TRAR as the window runs it
 // (ArchiveName, TargetDir, a data hook) and `cat` of the same volumes into one
 // file in the same folder, each after a sync. Prints the medians and their ratio; the aim is an
-// extraction no slower than 1.2 x cat. Everything it wrote is deleted.
+// extraction no slower than 1.1 x cat. Everything it wrote is deleted.
 #include "extract/RARArc.h"
 #include "tools/RarWriter.h"
 
@@ -137,6 +137,11 @@ int main(int argc, char** argv) {
   const double e = Median(extract), c = Median(cat);
   std::printf("median: TRAR %.3f s (%.0f MiB/s, %llu data blocks per run), cat %.3f s (%.0f MiB/s)\n",
               e, mib / e, static_cast<unsigned long long>(blocks / rounds), c, mib / c);
-  std::printf("ratio TRAR / cat: %.2fx (target <= 1.20x)\n", e / c);
+  std::printf("ratio TRAR / cat: %.2fx (target <= 1.10x)\n", e / c);
+  // On a shared machine some rounds of either side stall; the fastest round
+  // of each shows what the two do undisturbed.
+  const double fastE = *std::min_element(extract.begin(), extract.end());
+  const double fastC = *std::min_element(cat.begin(), cat.end());
+  std::printf("fastest rounds: TRAR %.3f s, cat %.3f s, ratio %.2fx\n", fastE, fastC, fastE / fastC);
   return 0;
 }

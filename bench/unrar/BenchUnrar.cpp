@@ -1,6 +1,6 @@
 // Extracts a >= 1 GiB stored volume set through the C API (libunrar.so loaded
 // with dlopen) and compares the time with `cat` of the same volumes into one
-// file on the same disk. Prints the ratio; the aim is at most 1.2.
+// file on the same disk. Prints the ratio; the aim is at most 1.1.
 //   bench_unrar [folder-for-temp-files] [size-in-MiB] [rounds]
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -118,7 +118,12 @@ int main(int argc, char** argv) {
   double mb = double(mib) * 1048576.0 / 1e6;
   printf("median cat:      %.3f s  %.0f MB/s\n", bestCat, mb / bestCat);
   printf("median libunrar: %.3f s  %.0f MB/s\n", bestApi, mb / bestApi);
-  printf("ratio libunrar/cat: %.2f (target <= 1.20)\n", bestApi / bestCat);
+  printf("ratio libunrar/cat: %.2f (target <= 1.10)\n", bestApi / bestCat);
+  // On a shared machine some rounds of either side stall; the fastest round
+  // of each shows what the two do undisturbed.
+  const double fastCat = *std::min_element(cats.begin(), cats.end());
+  const double fastApi = *std::min_element(apis.begin(), apis.end());
+  printf("fastest rounds: cat %.3f s, libunrar %.3f s, ratio %.2f\n", fastCat, fastApi, fastApi / fastCat);
   fs::remove_all(dir);
   return 0;
 }

@@ -11,7 +11,6 @@
 
 #include "WindowFixture.h"
 #include "app/Dialogs.h"
-#include "app/ReleaseContext.h"
 #include "platform/ProgramDir.h"
 #include "release/SfvEntries.h"
 
@@ -28,8 +27,8 @@ TEST_F(WindowTest, StartsWithoutArgumentShowingTheWelcomeTexts) {
   EXPECT_EQ(w.sfvfilelab->text(), kWelcome);
   EXPECT_EQ(w.fromsite->text(), "Unknown Site");
   EXPECT_EQ(w.size(), QSize(531, 452));
-  EXPECT_TRUE(sfvfile.empty());
-  EXPECT_EQ(cdcount, 0);
+  EXPECT_TRUE(form->context.sfvfile.empty());
+  EXPECT_EQ(form->context.cdcount, 0);
   EXPECT_TRUE(messages.isEmpty());
   // Clicking the status line without a release does nothing.
   Click(w.sfvfilelab);
@@ -73,8 +72,8 @@ TEST_F(WindowTest, FindsTheSfvAndShowsTheOriginSite) {
   WriteFile("rel/A.SFV", "; Uploaded on the mighty SiteName\r\n; more\r\ngame.rar 1234ABCD\n");
   std::string nfo = WriteFile("rel/x.nfo", "art");
   TForm1& w = Open(nfo);
-  EXPECT_EQ(sfvfile, Path("rel/A.SFV"));  // case ignored; first in sorted order
-  EXPECT_EQ(sfvsearch.Name, "A.SFV");
+  EXPECT_EQ(form->context.sfvfile, Path("rel/A.SFV"));  // case ignored; first in sorted order
+  EXPECT_EQ(form->context.sfvsearch.Name, "A.SFV");
   EXPECT_EQ(w.sfvmemo, "; Uploaded on the mighty SiteName\r\n; more\r\ngame.rar 1234ABCD\r\n");
   EXPECT_EQ(w.sfvfilelab->text(), "Click here to SFV check this release");
   EXPECT_EQ(w.fromsite->text(), "SiteName");
@@ -89,8 +88,8 @@ TEST_F(WindowTest, ReportsMultiDiscReleasesAndIgnoresClicksOnThem) {
   std::string nfo = WriteFile("rel/x.nfo", "art");
   TForm1& w = Open(nfo);
   EXPECT_EQ(w.sfvfilelab->text(), "Multiple release detected. (3 CD's) - SFV check unsupported");
-  EXPECT_EQ(cdcount, 3);
-  EXPECT_TRUE(sfvfile.empty());
+  EXPECT_EQ(form->context.cdcount, 3);
+  EXPECT_TRUE(form->context.sfvfile.empty());
   EXPECT_TRUE(w.sfvmemo.empty());
   EXPECT_EQ(w.fromsite->text(), "Unknown Site");
   Click(w.sfvfilelab);
@@ -109,7 +108,6 @@ TEST_F(WindowTest, UnreadableNfoIsReportedAndTheWindowStillOpens) {
   // A folder given as the file is reported the same way.
   messages.clear();
   form.reset();
-  ResetReleaseContext();
   WriteFile("folder.nfo/inside", "");
   Open(Path("folder.nfo"));
   ASSERT_EQ(messages.size(), 1);
@@ -124,7 +122,7 @@ TEST_F(WindowTest, SfvThatCannotBeLoadedStopsStartUpWithAnError) {
   ASSERT_EQ(messages.size(), 1);
   EXPECT_EQ(messages[0], QString::fromStdString("Cannot open file " + Path("rel/x.sfv") + "."));
   EXPECT_EQ(w.sfvfilelab->text(), kWelcome);
-  EXPECT_EQ(sfvsearch.Name, "x.sfv");
+  EXPECT_EQ(form->context.sfvsearch.Name, "x.sfv");
 }
 
 TEST_F(WindowTest, MessageBoxesBelongToTheMainWindowEvenWhenItIsNotActive) {
@@ -143,7 +141,6 @@ TEST_F(WindowTest, MessageBoxesBelongToTheMainWindowEvenWhenItIsNotActive) {
   ASSERT_EQ(owners.size(), 1);
   EXPECT_EQ(owners[0], starting);
   form.reset();
-  ResetReleaseContext();
   TForm1& checked = Open(WriteFile("rel/x.nfo", "art"));
   Click(checked.sfvfilelab);  // a box from a click: the listed file is missing
   ASSERT_EQ(owners.size(), 2);
@@ -158,7 +155,7 @@ TEST_F(WindowTest, TheAssociationBoxNamesTheFileManagerInFull) {
             "Associate .nfo files with Lumeskar in the file manager (this is required for optimum performance)");
   EXPECT_TRUE(w.optionspanel->rect().contains(w.assocfiles->geometry())) << w.assocfiles->geometry().right();
   EXPECT_LE(w.assocfiles->sizeHint().width(), w.assocfiles->width());
-  EXPECT_LT(w.assocfiles->geometry().bottom(), w.GroupBox1->geometry().top());
+  EXPECT_LT(w.assocfiles->geometry().bottom(), w.extracttodircb->parentWidget()->geometry().top());  // its group
 }
 
 TEST_F(WindowTest, HelpAndOptionsPanelsExcludeEachOther) {

@@ -7,10 +7,8 @@
 #include <fstream>
 
 #include "app/Dialogs.h"
-#include "app/ReleaseContext.h"
 
 void WindowTest::SetUp() {
-  ResetReleaseContext();
   ASSERT_TRUE(dir.isValid());
   // Settings and desktop associations go to the temporary folder, never to
   // the home folder of whoever runs the tests.
@@ -22,7 +20,6 @@ void WindowTest::SetUp() {
 void WindowTest::TearDown() {
   form.reset();
   SetMessageSink({});
-  ResetReleaseContext();
 }
 
 std::string WindowTest::Path(const std::string& name) const {

@@ -19,11 +19,11 @@
 #include "LaunchTestSupport.h"
 #include "WindowFixture.h"
 #include "app/ProgressStrip.h"
-#include "app/ReleaseContext.h"
 #include "app/ExtractHandlers.h"
 #include "extract/RARArc.h"
 #include "folderdialog/VnFolderDialog.h"
 #include "platform/DirSearch.h"
+#include "platform/Path.h"
 #include "release/CRC.h"
 #include "tests/release/DuringRun.h"
 #include "tools/RarWriter.h"
@@ -78,7 +78,7 @@ class ExtractWindow : public WindowTest {
       if (checkable) release::FileCrc32(*v, crc);
       char hex[9];
       std::snprintf(hex, sizeof hex, "%08X", crc);
-      sfv += v->substr(v->rfind('/') + 1) + " " + hex + "\r\n";
+      sfv += platform::FileNameOf(*v) + " " + hex + "\r\n";
     }
     WriteFile("rel/game.sfv", sfv);
     TForm1& f = Open(WriteFile("rel/game.nfo", "GAME\r\n"));
@@ -124,8 +124,8 @@ TEST_F(ExtractWindow, ExtractLabelUnpacksTheSetIntoTheConfiguredFolderAndStartsT
   EXPECT_EQ(launchtest::ReadAll(out + "/readme.txt"), kReadme);
   EXPECT_TRUE(launchtest::ReadAll(out + "/game.iso") == rarwriter::PatternBytes(7, 0, 20000));
   EXPECT_EQ(f.sfvfilelab->text(), kDoneNoCheck);
-  EXPECT_EQ(archivefile, rel + "/game.part1.rar");
-  EXPECT_EQ(imagefile, out + "/game.iso");
+  EXPECT_EQ(form->context.archivefile, rel + "/game.part1.rar");
+  EXPECT_EQ(form->context.imagefile, out + "/game.iso");
   EXPECT_EQ(recorder->WaitForCalls(1), (Calls{{"--mount", out + "/game.iso"}}));
   EXPECT_FALSE(f.busy);
   EXPECT_FALSE(f.progressbar->isVisible());
@@ -153,7 +153,7 @@ TEST_F(ExtractWindow, PromptWithoutCheckHandlesEscapeExistingAndUncreatableFolde
   f.extracttodir->setText(QString::fromStdString(Path("configured")));
   f.Label5Click();
   ASSERT_TRUE(f.popupdir->isVisible());
-  EXPECT_EQ(archivefile, "") << "opening the prompt extracts nothing";
+  EXPECT_EQ(form->context.archivefile, "") << "opening the prompt extracts nothing";
 
   f.popupdirbox->setText("typed");
   Key(f.popupdirbox, Qt::Key_Escape);
@@ -203,13 +203,13 @@ TEST_F(ExtractWindow, FolderPickedWithTheDotsButtonIsUsedAndSearchedForTheImage)
   ASSERT_EQ(f.popupdirbox->text().toStdString(), picked);
   Key(f.popupdirbox, Qt::Key_Return);
   EXPECT_EQ(launchtest::ReadAll(picked + "/readme.txt"), kReadme);
-  EXPECT_EQ(imagefile, picked + "/game.iso");
+  EXPECT_EQ(form->context.imagefile, picked + "/game.iso");
   EXPECT_EQ(recorder->WaitForCalls(1), (Calls{{"--mount", picked + "/game.iso"}}));
 }
 
 TEST_F(ExtractWindow, PromptAfterCheckCreatesTheFolderAndReportsTheLaunch) {
   TForm1& f = OpenRelease(ImageRelease());
-  archivefile = rel + "/game.part1.rar";
+  form->context.archivefile = rel + "/game.part1.rar";
   f.sfvpopuppanel->show();
   const std::string out = Path("new folder");
   f.sfvpopupbox->setText(QString::fromStdString(out));
@@ -233,10 +233,10 @@ TEST_F(ExtractWindow, HandOffAfterACleanCheckExtractsFromTheFirstVolume) {
   mkdir(out.c_str(), 0755);
   SetChecked(f.extracttodircb, true);
   f.extracttodir->setText(QString::fromStdString(out));
-  archivefile = volumes.back();  // what the check leaves: the last file it checked
+  form->context.archivefile = volumes.back();  // what the check leaves: the last file it checked
   f.busy = true;                 // the check is still running when it hands off
   ExtractAfterCleanCheck(f);
-  EXPECT_EQ(archivefile, rel + "/game.part1.rar");
+  EXPECT_EQ(form->context.archivefile, rel + "/game.part1.rar");
   EXPECT_TRUE(launchtest::ReadAll(out + "game.iso") == rarwriter::PatternBytes(7, 0, 20000));
   EXPECT_EQ(f.sfvfilelab->text(), kLaunched);
   EXPECT_EQ(recorder->WaitForCalls(1), (Calls{{"--mount", out + "game.iso"}}));
@@ -256,7 +256,7 @@ TEST_F(ExtractWindow, MissingLibraryAndDamagedVolumesShowTheErrorText) {
   TForm1& f = OpenRelease(entries);
   const std::string out = Path("out") + "/";
   mkdir(out.c_str(), 0755);
-  archivefile = rel + "/game.part1.rar";
+  form->context.archivefile = rel + "/game.part1.rar";
 
   SetChecked(f.afterextbox, false);
   f.sfvpopupbox->setText(QString::fromStdString(out));
@@ -305,9 +305,9 @@ TEST_F(ExtractWindow, CancelStopsALargeExtractionAndNothingElseStartsMeanwhile) 
     barDuring = f.progressbar->Fraction() < 1.0;
     cancelShown = f.cancelab->isVisible();
     originHidden = f.fromsite->isHidden() && f.Label2->isHidden();  // CANCEL lies over it
-    checkfile = "untouched";
+    form->context.checkfile = "untouched";
     f.Label5Click();  // a second extraction must not start
-    EXPECT_EQ(checkfile, "untouched");
+    EXPECT_EQ(form->context.checkfile, "untouched");
     Click(f.cancelab);
   });
   poke.start();
@@ -326,7 +326,7 @@ TEST_F(ExtractWindow, CancelStopsALargeExtractionAndNothingElseStartsMeanwhile) 
   EXPECT_TRUE(f.fromsite->isVisible());
   EXPECT_TRUE(f.Label2->isVisible());
   EXPECT_FALSE(f.busy);
-  EXPECT_FALSE(cancelcheck);
+  EXPECT_FALSE(form->context.cancelcheck);
   EXPECT_TRUE(CallsAfterAWhile().empty());
 }
 
@@ -353,7 +353,7 @@ TEST_F(ExtractWindow, CancelDuringTheHandOffAfterACheckExtractsNothing) {
   EXPECT_EQ(f.sfvfilelab->text(), kCancelled);
   EXPECT_EQ(platform::FindAll(out, "*"), std::vector<std::string>{});
   EXPECT_TRUE(CallsAfterAWhile().empty());
-  EXPECT_FALSE(cancelcheck);
+  EXPECT_FALSE(form->context.cancelcheck);
   EXPECT_FALSE(f.cancelab->isVisible());
   EXPECT_TRUE(f.fromsite->isVisible());
   EXPECT_FALSE(f.busy);
@@ -395,7 +395,7 @@ TEST_F(ExtractWindow, ClosingTheWindowStopsTheRun) {
   EXPECT_EQ(f.sfvfilelab->text(), kCancelled);
   EXPECT_EQ(platform::FindAll(out, "*"), std::vector<std::string>{});
   EXPECT_TRUE(CallsAfterAWhile().empty());
-  EXPECT_FALSE(cancelcheck);
+  EXPECT_FALSE(form->context.cancelcheck);
   EXPECT_FALSE(f.busy);
 }
 

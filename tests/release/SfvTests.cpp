@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "release/ListedFiles.h"
 #include "release/SfvEntries.h"
 #include "tests/release/VerificationFixtures.h"
 
@@ -120,7 +121,9 @@ TEST(SfvTests, ListedFilesAreFoundWithLetterCaseIgnoredOrWithoutQuotes) {
       {"release.rar", rel + "Release.RAR"},
       {"sub/c.R01", rel + "Sub/C.r01"},
       {"both.rar", rel + "both.rar"},
+      {"Both.rar", rel + "BOTH.rar"},  // no exact match: the first in byte order
       {"gone.rar", rel + "gone.rar"},
+      {"gone/c.r01", rel + "gone/c.r01"},
       // Some SFV writers quote every name.
       {"\"data1\"", rel + "data1"},
       {"\"data2.RAR\"", rel + "Data2.rar"},
@@ -130,7 +133,17 @@ TEST(SfvTests, ListedFilesAreFoundWithLetterCaseIgnoredOrWithoutQuotes) {
       {"\"\"", rel + "\"\""},
       {"\"gone\"", rel + "\"gone\""},
   };
-  for (const auto& c : cases) EXPECT_EQ(ListedFilePath(rel, c.name), c.path) << c.name;
+  // One lookup at a time, and all through one list whose folder listings
+  // are read once and reused (each name twice, so from the kept listing).
+  ListedFiles list(rel);
+  for (int pass = 0; pass < 2; ++pass)
+    for (const auto& c : cases) {
+      EXPECT_EQ(ListedFilePath(rel, c.name), c.path) << c.name;
+      EXPECT_EQ(list.Path(c.name), c.path) << c.name;
+    }
+  // A file written after the listing was read is still found by its exact name.
+  testfiles::WriteFile(rel + "late.rar", "x");
+  EXPECT_EQ(list.Path("late.rar"), rel + "late.rar");
 }
 
 TEST(SfvTests, OnlyRegularFilesUpToTheCapAreReadWhole) {

@@ -23,6 +23,8 @@ struct RecordingUi : VerificationUi {
   uint64_t progressDone = 0, progressTotal = 0;
   int pumps = 0;
   std::function<void()> onPump;
+  std::string* sfvmemo = nullptr;  // the window's entry list and busy flag,
+  bool* busy = nullptr;            // which the release under test holds
 
   void SetStatus(const std::string& t) override { status = t; events.push_back("status: " + t); }
   void ShowMessage(const std::string& t) override { messages.push_back(t); events.push_back("message: " + t); }
@@ -39,22 +41,28 @@ struct RecordingUi : VerificationUi {
     progressTotal = total;
   }
   void HideProgress() override { progressVisible = false; }
+  std::string& EntryList() override { return *sfvmemo; }
+  bool& Busy() override { return *busy; }
   bool Saw(const std::string& event) const { return std::find(events.begin(), events.end(), event) != events.end(); }
 };
 
 // A release folder with its files, its SFV file and the window's variables.
 struct Release {
   TempDir dir;
-  std::string sfvfile, checkfile, checkresult, archivefile, sfvmemo;
-  uint32_t checkcrc = 0;
-  bool cancelcheck = false, busy = false;
-  ReleaseVars vars{sfvfile, checkfile, checkcrc, cancelcheck, checkresult, archivefile, sfvmemo, busy};
+  ReleaseContext context;  // fresh for every test
+  std::string& sfvfile = context.sfvfile;
+  std::string& checkfile = context.checkfile;
+  std::string& checkresult = context.checkresult;
+  std::string& archivefile = context.archivefile;
+  bool& cancelcheck = context.cancelcheck;
+  std::string sfvmemo;  // the window's entry list
+  bool busy = false;    // the window's busy flag
   RunSettings settings;
   int handOffs = 0;
 
   Release() {
     settings.nfoFolder = dir.folder();
-    settings.sfvsearchName = "release.sfv";
+    context.sfvsearch.Name = "release.sfv";
     settings.afterCleanRun = [this] { ++handOffs; };
     sfvfile = dir.folder() + "release.sfv";
   }
@@ -69,7 +77,11 @@ struct Release {
     WriteFile(sfvfile, text);
     sfvmemo = NormalizeLineBreaks(text);  // what discovery loads at start-up
   }
-  RunOutcome Click(RecordingUi& ui) { return RunVerification(ui, vars, settings); }
+  RunOutcome Click(RecordingUi& ui) {
+    ui.sfvmemo = &sfvmemo;
+    ui.busy = &busy;
+    return RunVerification(ui, context, settings);
+  }
   std::string Path(const std::string& name) const { return dir.folder() + name; }
 };
 
@@ -110,7 +122,7 @@ TEST(VerificationTests, CleanReleaseIsCheckedInOrderAndHandedOn) {
   EXPECT_EQ(r.handOffs, 1);
   EXPECT_EQ(r.archivefile, r.Path("empty.nfo.txt"));
   EXPECT_EQ(r.checkresult, "");
-  EXPECT_EQ(r.checkcrc, 0u);
+  EXPECT_EQ(r.context.checkcrc, 0u);
   EXPECT_EQ(r.sfvmemo, sfv);
   EXPECT_EQ(ui.progressTotal, 8000u);
   EXPECT_EQ(ui.progressDone, 8000u);
@@ -211,8 +223,8 @@ TEST(VerificationTests, ClicksThatMustNotStartARun) {
   for (const auto& c : cases) {
     Release r;
     r.WriteSfv(r.AddFile("a.rar", "x"));
-    r.settings.cdcount = c.cdcount;
-    r.settings.sfvsearchName = c.sfvsearchName;
+    r.context.cdcount = c.cdcount;
+    r.context.sfvsearch.Name = c.sfvsearchName;
     r.busy = c.busy;
     RecordingUi ui;
     ui.status = "unchanged";
@@ -253,7 +265,7 @@ TEST(VerificationTests, CancelStopsInsideALargeFile) {
   ui.onPump = [&] {
     if (ui.status.find("b.r00") != std::string::npos && ui.progressDone > 5 && doneAtCancel == 0) {
       doneAtCancel = ui.progressDone;
-      CancelVerification(ui, r.vars);  // the CANCEL label's click
+      CancelVerification(ui, r.context);  // the CANCEL label's click
       EXPECT_EQ(ui.status, kStatusCompleted);
       EXPECT_FALSE(ui.cancelVisible);
     }

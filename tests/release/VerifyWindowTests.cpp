@@ -8,7 +8,6 @@
 
 #include "WindowFixture.h"
 #include "app/ProgressStrip.h"
-#include "app/ReleaseContext.h"
 #include "tests/release/DuringRun.h"
 #include "tests/release/VerificationFixtures.h"
 
@@ -60,7 +59,7 @@ TEST_F(VerifyWindowTest, GoodDamagedAndRepairedReleases) {
   EXPECT_TRUE(runningLook);
   EXPECT_TRUE(messages.isEmpty()) << messages.join('|').toStdString();
   EXPECT_EQ(w.sfvfilelab->text(), kCompleted);
-  EXPECT_EQ(checkresult, "");
+  EXPECT_EQ(form->context.checkresult, "");
   EXPECT_EQ(w.sfvmemo, memo);
   ExpectIdle(w);
 
@@ -69,9 +68,9 @@ TEST_F(VerifyWindowTest, GoodDamagedAndRepairedReleases) {
   Click(w.sfvfilelab);
   ASSERT_EQ(messages.size(), 1);
   EXPECT_EQ(messages[0], "ERROR IN FILE: " + Rel("Game.part2.rar"));
-  EXPECT_EQ(checkfile, Path("rel/game.nfo.txt"));
+  EXPECT_EQ(form->context.checkfile, Path("rel/game.nfo.txt"));
   EXPECT_EQ(w.sfvfilelab->text(), kWithErrors);
-  EXPECT_EQ(checkresult, "error");
+  EXPECT_EQ(form->context.checkresult, "error");
   ExpectIdle(w);
 
   // Repaired: a further click passes.
@@ -87,7 +86,7 @@ TEST_F(VerifyWindowTest, AMissingFileStopsTheRun) {
   Click(w.sfvfilelab);
   ASSERT_EQ(messages.size(), 1);
   EXPECT_EQ(messages[0], "Warning: File " + Rel("b.r00") + " is missing!");
-  EXPECT_EQ(checkfile, Path("rel/b.r00"));
+  EXPECT_EQ(form->context.checkfile, Path("rel/b.r00"));
   EXPECT_EQ(w.sfvfilelab->text(), kWithErrors);
   ExpectIdle(w);
 }
@@ -102,7 +101,7 @@ TEST_F(VerifyWindowTest, MixedCaseChecksumsPassAndUnreadableFilesAreReported) {
   Click(w.sfvfilelab);
   ASSERT_EQ(messages.size(), 1) << messages.join('|').toStdString();
   EXPECT_EQ(messages[0], "Warning: File " + Rel("locked.r01") + " could not be read!");
-  EXPECT_EQ(checkfile, Path("rel/z.r02"));  // the run went on after it
+  EXPECT_EQ(form->context.checkfile, Path("rel/z.r02"));  // the run went on after it
   EXPECT_EQ(w.sfvfilelab->text(), kWithErrors);
   ExpectIdle(w);
 
@@ -139,10 +138,10 @@ TEST_F(VerifyWindowTest, CancelInsideALargeFileAndClicksDuringTheRun) {
   EXPECT_GT(ignoredClicks, 0);
   EXPECT_GT(fractionAtCancel, 0);
   EXPECT_LT(fractionAtCancel, 0.5);
-  EXPECT_EQ(checkfile, Path("rel/big.r00"));  // stopped there, c.r01 never taken
+  EXPECT_EQ(form->context.checkfile, Path("rel/big.r00"));  // stopped there, c.r01 never taken
   EXPECT_TRUE(messages.isEmpty());
   EXPECT_EQ(w.sfvfilelab->text(), kWithErrors);
-  EXPECT_FALSE(cancelcheck);
+  EXPECT_FALSE(form->context.cancelcheck);
   ExpectIdle(w);
 }
 
@@ -159,5 +158,5 @@ TEST_F(VerifyWindowTest, OnlyACleanRunHandsOnToExtraction) {
   Click(w.sfvfilelab);
   EXPECT_EQ(w.sfvfilelab->text(), kCompleted);
   EXPECT_FALSE(w.sfvpopuppanel->isHidden());
-  EXPECT_EQ(archivefile, Path("rel/a.rar"));  // the set's first volume
+  EXPECT_EQ(form->context.archivefile, Path("rel/a.rar"));  // the set's first volume
 }

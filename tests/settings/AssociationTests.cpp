@@ -60,9 +60,9 @@ class AssociationTest : public ::testing::Test {
     const auto start = out.find(": ", colon) + 2;
     return out.substr(start, out.find('\n', start) - start);
   }
-  static int Report(const std::string& error) {
-    if (!error.empty()) fprintf(stderr, "%s\n", error.c_str());
-    return error.empty() ? 0 : 1;
+  static int Report(const platform::Result& done) {
+    if (!done) fprintf(stderr, "%s\n", done.message().c_str());
+    return done ? 0 : 1;
   }
   int Register() { return InChild([&] { return Report(settings::RegisterAssociation(program_)); }); }
   int Unregister() { return InChild([] { return Report(settings::UnregisterAssociation()); }); }
@@ -133,13 +133,13 @@ TEST_F(AssociationTest, FailuresNameThePathThatCouldNotBeWritten) {
   WriteFile(dir_ / "plain-file", "");
   data_ = dir_ / "plain-file/data";
   std::string error;
-  int code = InChild([&] { return settings::RegisterAssociation(program_) ==
+  int code = InChild([&] { return settings::RegisterAssociation(program_).message() ==
                                   "Unable to write to " + data_ + "/applications/lumeskar.desktop" ? 0 : 1; });
   EXPECT_EQ(code, 0);
 
   data_ = dir_ / "data";
   config_ = dir_ / "plain-file/config";
-  code = InChild([&] { return settings::RegisterAssociation(program_) ==
+  code = InChild([&] { return settings::RegisterAssociation(program_).message() ==
                               "Unable to write to " + config_ + "/mimeapps.list" ? 0 : 1; });
   EXPECT_EQ(code, 0);
 }

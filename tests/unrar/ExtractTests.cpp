@@ -271,3 +271,34 @@ TEST(UnrarExtract, VolumesWhoseNamesDifferInLetterCase) {
   RunResult fx = runArchive(dir / ("fx/" + base + "1.rar"), RAR_TEST, "");
   EXPECT_EQ(fx.codes, (std::vector<int>{0, 0}));
 }
+
+// Stored entries large enough that the next chunk is read while the last one
+// is written: whole, across odd-sized volumes, damaged, and cut short.
+TEST(UnrarExtract, LargeStoredEntriesWholeAcrossVolumesDamagedAndCut) {
+  const uint64_t size = (9u << 20) + 1;
+  for (Format format : {Format::Rar4, Format::Rar5})
+    for (uint64_t volumeSize : {uint64_t{0}, uint64_t{1'300'001}}) {
+      for (int damage = 0; damage < 3; ++damage) {  // none, a flipped byte, the last volume cut
+        SCOPED_TRACE(std::string(formatName(format)) + " volumes " + std::to_string(volumeSize) + " damage " +
+                     std::to_string(damage));
+        TempDir dir;
+        RarOptions o = opts(format);
+        o.volumeSize = volumeSize;
+        RarEntry big = Pattern("big.bin", size, 11);
+        big.damageData = damage == 1;
+        auto vols = WriteRar(dir.path(), "s", {big, File("next", "n")}, o);
+        if (damage == 2) fs::resize_file(vols.back(), fs::file_size(vols.back()) / 2);
+        DataCount count;
+        RunResult r = runArchive(vols[0], RAR_EXTRACT, dir / "out", 0, countingCallback, LPARAM(&count));
+        ASSERT_FALSE(r.codes.empty());
+        if (damage == 0) {
+          EXPECT_EQ(r.codes, (std::vector<int>{0, 0}));
+          EXPECT_EQ(count.bytes, size + 1);
+          EXPECT_TRUE(readFile(dir / "out/big.bin") == PatternBytes(11, 0, size));
+        } else {
+          EXPECT_NE(r.codes[0], 0);
+          EXPECT_FALSE(fs::exists(dir / "out/big.bin"));
+        }
+      }
+    }
+}

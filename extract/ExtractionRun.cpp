@@ -1,0 +1,198 @@
+#include "extract/ExtractionRun.h"
+
+#include <sys/stat.h>
+
+#include "extract/FirstVolume.h"
+#include "extract/FollowUp.h"
+#include "extract/RARArc.h"
+#include "extract/VolumeSet.h"
+#include "platform/DirSearch.h"
+#include "platform/Path.h"
+#include "release/SfvEntries.h"
+
+namespace extract {
+
+void ExtractionRun::ExtractClicked() {
+  const ExtractionOptions options = ui_.Options();
+  if (options.chooseFolder) {
+    ui_.ShowFolderPrompt(FolderPrompt::Extract);
+    return;
+  }
+  if (ui_.Busy() || options.extractDir.empty()) return;
+  ExtractWithoutCheck(options.extractDir);
+}
+
+bool ExtractionRun::FolderEntered(FolderPrompt prompt, const std::string& folder) {
+  if (ui_.Busy()) return false;  // one check or extraction at a time
+  mkdir(folder.c_str(), 0777);   // one level; it may already exist
+  if (!platform::FolderExists(folder))
+    ui_.ShowMessage("Error creating directory (" + folder + " possibly contains invalid characters");
+  else if (prompt == FolderPrompt::Extract)
+    ExtractWithoutCheck(folder);
+  else
+    ExtractAfterCheckInto(folder);
+  return true;
+}
+
+void ExtractionRun::AfterCleanCheck() {
+  // The check went through every listed file; extraction starts from the
+  // set's first volume, not from whatever file the list happens to end with.
+  if (auto text = release::ReadWholeFile(ctx_.sfvfile)) {
+    const std::string name = FindFirstVolume(release::SfvEntryNames(release::NormalizeLineBreaks(*text)));
+    if (!name.empty()) ctx_.archivefile = release::ListedFilePath(ReleaseFolder(), name);
+  }
+  const ExtractionOptions options = ui_.Options();
+  if (options.chooseFolder) ui_.ShowFolderPrompt(FolderPrompt::AfterCheck);
+  if (!options.extractToDir) return;
+  const std::string folder = options.extractDir;
+  // No configured folder: the library would unpack into whatever folder the
+  // program was started from. As with the "Extract" label, nothing happens.
+  if (folder.empty()) return;
+  ui_.ProcessMessages();
+  ui_.SetStatus(kStatusExtracting);
+  ui_.ProcessMessages();
+  const bool finished = Extract(ctx_.archivefile, folder);
+  ui_.ProcessMessages();
+  // CANCEL clicked after the data was out still stops the follow-up program.
+  const bool cancelledLate = ctx_.cancelcheck;
+  ctx_.cancelcheck = false;
+  if (finished && !cancelledLate) FollowUp(folder, true);
+}
+
+void ExtractionRun::Cancel() {
+  if (active_) cancelled_ = true;
+}
+
+void ExtractionRun::WindowClosing() {
+  if (!ui_.Busy()) return;
+  ctx_.cancelcheck = true;
+  Cancel();
+}
+
+int ExtractionRun::OnData(TRAR& sender, int size) {
+  if (!active_) return 1;
+  done_ += static_cast<uint64_t>(size > 0 ? size : 0);
+  if (std::chrono::steady_clock::now() - lastPump_ >= release::kPumpInterval) {
+    ui_.ShowProgress(done_, total_);
+    ui_.ProcessMessages();
+    lastPump_ = std::chrono::steady_clock::now();
+  }
+  if (active_ && cancelled_) {
+    sender.Stop = true;
+    return 0;  // abandons the entry being unpacked
+  }
+  return 1;
+}
+
+void ExtractionRun::OnError() { ui_.SetStatus(kStatusExtractError); }
+
+void ExtractionRun::OnExtracting() { ui_.SetStatus(kStatusExtracting); }
+
+void ExtractionRun::OnExtracted() { ui_.SetStatus(ui_.Options().runAfter ? kStatusCompletedRun : kStatusCompletedAll); }
+
+void ExtractionRun::ExtractWithoutCheck(const std::string& folder) {
+  ui_.Busy() = true;
+  ctx_.cancelcheck = false;  // only a click made during this extraction counts
+  ui_.SetStatus(kStatusExtracting);
+  SearchFirstVolume();
+  if (!platform::FileExists(ctx_.archivefile)) {
+    // Nothing to extract, so nothing to hand to the follow-up program.
+    ui_.SetStatus(kStatusNoArchive);
+    ui_.Busy() = false;
+    return;
+  }
+  ShowCancel(true);
+  const bool finished = Extract(ctx_.archivefile, folder);
+  ShowCancel(false);
+  if (finished) ui_.SetStatus(kStatusDoneNoCheck);
+  if (auto text = release::ReadWholeFile(ctx_.sfvfile)) ui_.EntryList() = release::NormalizeLineBreaks(*text);
+  if (finished) FollowUp(folder, false);
+  ui_.Busy() = false;
+}
+
+void ExtractionRun::ExtractAfterCheckInto(const std::string& folder) {
+  ui_.Busy() = true;
+  ctx_.cancelcheck = false;  // only a click made during this extraction counts
+  ui_.ProcessMessages();
+  ui_.SetStatus(kStatusExtracting);
+  ui_.ProcessMessages();
+  ShowCancel(true);
+  const bool finished = Extract(ctx_.archivefile, folder);
+  ShowCancel(false);
+  ui_.ProcessMessages();
+  if (finished) FollowUp(folder, true);
+  ui_.Busy() = false;
+}
+
+bool ExtractionRun::Extract(const std::string& archive, const std::string& folder) {
+  // After a check, CANCEL stays clickable while the hand-off processes
+  // messages; a click there must stop the extraction before it begins.
+  cancelled_ = ctx_.cancelcheck;
+  done_ = 0;
+  total_ = SetSize(archive);
+  lastPump_ = std::chrono::steady_clock::now();
+  TRAR& rar = *rar_;
+  rar.ArchiveName = archive;
+  rar.TargetDir = folder;
+  if (!cancelled_) {
+    active_ = true;
+    rar.Stop = false;
+    ui_.ShowProgress(0, total_);
+    rar.ExtractArchive();
+    active_ = false;
+    rar.Stop = false;
+    ui_.HideProgress();
+  }
+  const bool finished = !cancelled_;
+  if (!finished) {
+    ctx_.cancelcheck = false;  // the request was for this extraction and is honoured
+    ui_.SetStatus(kStatusCancelled);
+  }
+  cancelled_ = false;
+  return finished;
+}
+
+// The first-volume search of an extraction without a check.
+void ExtractionRun::SearchFirstVolume() {
+  const std::string name = FindFirstVolume(release::SfvEntryNames(ui_.EntryList()));
+  ctx_.checkfile = release::ListedFilePath(ReleaseFolder(), name);
+  ui_.ProcessMessages();
+  ctx_.archivefile = ctx_.checkfile;
+}
+
+// The folder the release's listed files lie in: the SFV file's folder.
+std::string ExtractionRun::ReleaseFolder() const {
+  return ctx_.sfvfile.empty() ? std::string() : platform::FolderOf(ctx_.sfvfile);
+}
+
+// Image search in `folder`, then the follow-up program when it is enabled.
+// With `report`, the status line tells whether the program started.
+void ExtractionRun::FollowUp(const std::string& folder, bool report) {
+  ExtractionOptions options = ui_.Options();
+  const std::string image = FindImage(folder, options.useBin, options.useCue);
+  if (!image.empty()) {
+    ctx_.imagefile = image;
+    ctx_.imagesearch.Name = platform::FileNameOf(image);
+    ui_.ShowImage(ctx_.imagefile);
+  }
+  options = ui_.Options();
+  if (!options.runAfter) return;
+
+  const std::string& command = options.afterRun;
+  if (auto args = BuildFollowUpArgs(command, ctx_.imagefile)) {
+    std::string parameters;
+    for (size_t i = 1; i < args->size(); ++i) parameters += (i > 1 ? " " : "") + (*args)[i];
+    ui_.ShowFollowUp(args->front(), parameters);
+  }
+  const platform::LaunchResult launched = LaunchFollowUp(command, ctx_.imagefile);
+  if (report) ui_.SetStatus(launched.started ? kStatusLaunched : kStatusNotLaunched);
+}
+
+// CANCEL lies over the origin-site line, so the line is hidden while CANCEL
+// shows, as during a check.
+void ExtractionRun::ShowCancel(bool shown) {
+  ui_.SetCancelVisible(shown);
+  ui_.SetOriginVisible(!shown);
+}
+
+}  // namespace extract
