@@ -153,7 +153,9 @@ class Run {
 }  // namespace
 
 RunOutcome RunVerification(VerificationUi& ui, ReleaseContext& context, const RunSettings& settings) {
-  if (ui.Busy() || context.cdcount != 0 || context.sfvsearch.Name.empty()) return RunOutcome::NotStarted;
+  // Decided by the SFV path the run then reads, not by the search record:
+  // disc probing can leave a name there while no SFV file was found.
+  if (ui.Busy() || context.cdcount != 0 || context.sfvfile.empty()) return RunOutcome::NotStarted;
   BusyMark mark(ui.Busy());
   return Run(ui, context, settings).Execute();
 }

@@ -32,7 +32,7 @@ enum class RunOutcome { NotStarted, Clean, Failed, Cancelled };
 
 // A click on the status line. Does nothing while another check or
 // extraction is running, for a multi-disc release (context.cdcount) or
-// without an SFV file found beside the .nfo file (context.sfvsearch).
+// without an SFV file found beside the .nfo file (context.sfvfile).
 RunOutcome RunVerification(VerificationUi& ui, ReleaseContext& context, const RunSettings& settings);
 
 // A click on CANCEL: asks the running check to stop and shows the window as

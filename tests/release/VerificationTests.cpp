@@ -214,17 +214,20 @@ TEST(VerificationTests, ClicksThatMustNotStartARun) {
     const char* what;
     int cdcount;
     const char* sfvsearchName;
+    bool sfvFile;  // an SFV file was found beside the .nfo file
     bool busy;
   } cases[] = {
-      {"multi-disc release", 2, "cd.sfv", false},
-      {"no SFV file", 0, "", false},
-      {"a check or extraction already running", 0, "release.sfv", true},
+      {"multi-disc release", 2, "cd.sfv", false, false},
+      {"no SFV file", 0, "", false, false},
+      {"a name left by disc probing, no SFV file", 0, "cd.sfv", false, false},
+      {"a check or extraction already running", 0, "release.sfv", true, true},
   };
   for (const auto& c : cases) {
     Release r;
     r.WriteSfv(r.AddFile("a.rar", "x"));
     r.context.cdcount = c.cdcount;
     r.context.sfvsearch.Name = c.sfvsearchName;
+    if (!c.sfvFile) r.sfvfile.clear();
     r.busy = c.busy;
     RecordingUi ui;
     ui.status = "unchanged";
