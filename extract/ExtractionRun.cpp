@@ -51,7 +51,7 @@ void ExtractionRun::AfterCleanCheck() {
   ui_.ProcessMessages();
   ui_.SetStatus(kStatusExtracting);
   ui_.ProcessMessages();
-  const bool finished = Extract(ctx_.archivefile, folder);
+  const bool finished = Extract(ctx_.archivefile, folder) != Outcome::Cancelled;
   ui_.ProcessMessages();
   // CANCEL clicked after the data was out still stops the follow-up program.
   const bool cancelledLate = ctx_.cancelcheck;
@@ -102,9 +102,11 @@ void ExtractionRun::ExtractWithoutCheck(const std::string& folder) {
     return;
   }
   ShowCancel(true);
-  const bool finished = Extract(ctx_.archivefile, folder);
+  const Outcome outcome = Extract(ctx_.archivefile, folder);
+  const bool finished = outcome != Outcome::Cancelled;
   ShowCancel(false);
-  if (finished) ui_.SetStatus(kStatusDoneNoCheck);
+  // A failure keeps the error the extraction reported, as after a check.
+  if (outcome == Outcome::Extracted) ui_.SetStatus(kStatusDoneNoCheck);
   if (auto text = release::ReadWholeFile(ctx_.sfvfile)) ui_.EntryList() = release::NormalizeLineBreaks(*text);
   if (finished) FollowUp(folder, false);
   ui_.Busy() = false;
@@ -117,14 +119,14 @@ void ExtractionRun::ExtractAfterCheckInto(const std::string& folder) {
   ui_.SetStatus(kStatusExtracting);
   ui_.ProcessMessages();
   ShowCancel(true);
-  const bool finished = Extract(ctx_.archivefile, folder);
+  const bool finished = Extract(ctx_.archivefile, folder) != Outcome::Cancelled;
   ShowCancel(false);
   ui_.ProcessMessages();
   if (finished) FollowUp(folder, true);
   ui_.Busy() = false;
 }
 
-bool ExtractionRun::Extract(const std::string& archive, const std::string& folder) {
+ExtractionRun::Outcome ExtractionRun::Extract(const std::string& archive, const std::string& folder) {
   // After a check, CANCEL stays clickable while the hand-off processes
   // messages; a click there must stop the extraction before it begins.
   cancelled_ = ctx_.cancelcheck;
@@ -134,11 +136,12 @@ bool ExtractionRun::Extract(const std::string& archive, const std::string& folde
   TRAR& rar = *rar_;
   rar.ArchiveName = archive;
   rar.TargetDir = folder;
+  bool extracted = false;
   if (!cancelled_) {
     active_ = true;
     rar.Stop = false;
     ui_.ShowProgress(0, total_);
-    rar.ExtractArchive();
+    extracted = rar.ExtractArchive();
     active_ = false;
     rar.Stop = false;
     ui_.HideProgress();
@@ -149,7 +152,8 @@ bool ExtractionRun::Extract(const std::string& archive, const std::string& folde
     ui_.SetStatus(kStatusCancelled);
   }
   cancelled_ = false;
-  return finished;
+  if (!finished) return Outcome::Cancelled;
+  return extracted ? Outcome::Extracted : Outcome::Failed;
 }
 
 // The first-volume search of an extraction without a check.

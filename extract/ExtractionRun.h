@@ -75,9 +75,10 @@ class ExtractionRun {
   void OnExtracted();
 
  private:
-  void ExtractWithoutCheck(const std::string& folder);                  // flows B and C
-  void ExtractAfterCheckInto(const std::string& folder);                // flow D, typed folder
-  bool Extract(const std::string& archive, const std::string& folder);  // false when cancelled
+  enum class Outcome { Extracted, Failed, Cancelled };
+  void ExtractWithoutCheck(const std::string& folder);                     // flows B and C
+  void ExtractAfterCheckInto(const std::string& folder);                   // flow D, typed folder
+  Outcome Extract(const std::string& archive, const std::string& folder);  // Failed: an error was reported
   void SearchFirstVolume();
   std::string ReleaseFolder() const;
   void FollowUp(const std::string& folder, bool report);

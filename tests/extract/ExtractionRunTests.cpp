@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -15,6 +16,7 @@
 #include "extract/RARArc.h"
 #include "platform/Path.h"
 #include "tests/common/TempDir.h"
+#include "tests/settings/ChildProcess.h"
 #include "tools/RarWriter.h"
 
 using namespace extract;
@@ -171,6 +173,25 @@ TEST(ExtractionRun, WithoutTheArchiveNothingIsExtractedOrStarted) {
   EXPECT_EQ(r.ui.Status(), kStatusNoArchive);
   EXPECT_FALSE(r.ui.busy);
   EXPECT_TRUE(r.recorder->Calls().empty());
+}
+
+TEST(ExtractionRun, AFailedExtractionWithoutACheckKeepsItsError) {
+  // Real failures: a folder in the way of the image, and a full disk (a file
+  // size limit in a child process).
+  for (const bool fullDisk : {false, true}) {
+    SCOPED_TRACE(fullDisk ? "full disk" : "folder in the way");
+    Release r;
+    r.ui.options.extractDir = r.Out();
+    if (!fullDisk) mkdir((r.Out() + "/game.iso").c_str(), 0755);
+    auto extract = [&r] {
+      r.run.ExtractClicked();
+      const bool reportedDone =
+          std::find(r.ui.statuses.begin(), r.ui.statuses.end(), kStatusDoneNoCheck) != r.ui.statuses.end();
+      return r.ui.Status() == kStatusExtractError && !reportedDone ? 0 : 1;
+    };
+    EXPECT_EQ(fullDisk ? testing_support::RunInChild(extract, {.maxFileSize = 10000}) : extract(), 0)
+        << (r.ui.statuses.empty() ? "" : r.ui.Status());
+  }
 }
 
 TEST(ExtractionRun, PromptCreatesTheFolderAndExtractsIntoIt) {
