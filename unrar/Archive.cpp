@@ -386,6 +386,8 @@ int Archive::pump(const DataSink& sink, uint64_t& produced) {
     }
   }
 
+  if (!rar5_) return unpack4(counted, limit);
+
   // Walk the rest of the entry first: every volume it spans is then present
   // and in order before libarchive reads it, and the final CRC is known.
   if (int r = skipEntry()) return r;
@@ -402,8 +404,38 @@ int Archive::pump(const DataSink& sink, uint64_t& produced) {
   return decoder_->decode(ordinal_, entry_.name, limit, counted);
 }
 
+// RAR 1.5-4 compressed data, decoded by our own decoders as the packed
+// bytes are read (across volumes). A solid entry continues the stream of
+// the entry before it, so it decodes only after that one decoded cleanly.
+int Archive::unpack4(const DataSink& sink, uint64_t limit) {
+  const int family = unpackFamily(entry_.unpVer);
+  if (!family) return ERAR_UNKNOWN_FORMAT;
+  const bool continues = entry_.solid;
+  if (continues && (!unpacker_ || unpackerFamily_ != family || !streamIntact_)) {
+    streamIntact_ = false;
+    return ERAR_BAD_DATA;  // the stream before this entry is missing or damaged
+  }
+  if (!unpacker_ || unpackerFamily_ != family) {
+    unpacker_ = makeUnpacker(entry_.unpVer, size_t(entry_.dictKiB) * 1024);
+    unpackerFamily_ = family;
+    if (!unpacker_) return ERAR_UNKNOWN_FORMAT;
+  }
+  BitInput in([this](uint8_t* buf, size_t size, size_t& got) { return readPacked(buf, size, got); });
+  int r = unpacker_->unpack(in, limit, continues, sink);
+  streamIntact_ = r == 0;
+  return r;
+}
+
+// In a solid RAR 4 archive every entry's data continues the stream, so an
+// entry that is skipped is still decoded (without writing) for the next.
+bool Archive::decodesWhenSkipped() const {
+  return mode_ == RAR_OM_EXTRACT && !rar5_ && (flags_ & ROADF_SOLID) && entry_.method != 0 && !entry_.directory &&
+         !orphan_ && !entry_.encrypted;
+}
+
 int Archive::process(int operation, const char* destPath, const char* destName) {
   if (!haveEntry_ || entryDone_) return ERAR_UNKNOWN;
+  if (operation == RAR_SKIP && decodesWhenSkipped()) operation = RAR_TEST;
   if (mode_ != RAR_OM_EXTRACT || operation == RAR_SKIP) return skipEntry();
   int r = (operation == RAR_TEST || operation == RAR_EXTRACT) ? extract(operation, destPath, destName)
                                                               : ERAR_UNKNOWN;
@@ -418,9 +450,8 @@ int Archive::extract(int operation, const char* destPath, const char* destName) 
     return r ? r : ERAR_UNKNOWN_FORMAT;  // decryption is not available
   }
   const bool compressed = entry_.method != 0;
-  if (entry_.method > 5 || (compressed && (entry_.algoVersion != 0 || entry_.dictKiB > kMaxDictKiB)))
+  if (entry_.method > 5 || (compressed && rar5_ && (entry_.algoVersion != 0 || entry_.dictKiB > kMaxDictKiB)))
     return ERAR_UNKNOWN_FORMAT;
-  if (compressed && !rar5_ && entry_.solid) return ERAR_UNKNOWN_FORMAT;  // solid RAR 4 stream
 
   const bool writing = operation == RAR_EXTRACT;
   Target target;
