@@ -72,6 +72,9 @@ public:
   bool overrun() const { return error_ != 0 || (eof_ && consumed() > total_ + kSlack); }
   // True when every packed byte has been consumed (ignoring a partial byte).
   bool atEnd() const { return eof_ && consumed() >= total_; }
+  // True once a bit past the last packed byte has been read: what was
+  // decoded last came (at least in part) from the zeros behind the data.
+  bool pastEnd() const { return eof_ && consumed() * 8 + bit_ > total_ * 8; }
   // The source's error code, 0 when it has none.
   int error() const { return error_; }
   // Packed bytes consumed so far (whole bytes).
