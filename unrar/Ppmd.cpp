@@ -504,11 +504,12 @@ int PpmdModel::Impl::decodeSymbol(BitInput& in) {
     State* s = stats(minContext);
     uint32_t hiCnt = 0;
     unsigned n = 0;
+    // Branch-free gathering: which symbols are masked is unpredictable.
     for (unsigned k = 0; k < numStats && n != num; k++, s++) {
-      if (charMask[s->symbol]) {
-        hiCnt += s->freq;
-        ps[n++] = s;
-      }
+      const unsigned keep = charMask[s->symbol];  // 0xFF or 0
+      hiCnt += s->freq & keep;
+      ps[n] = s;
+      n += keep & 1;
     }
     if (n != num) return -1;
 

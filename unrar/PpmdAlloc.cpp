@@ -1,6 +1,8 @@
 #include "unrar/PpmdAlloc.h"
 
-#include <cstdlib>
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <cstring>
 
 namespace unrar::ppmd {
@@ -11,18 +13,37 @@ namespace {
 constexpr uint32_t kTextStart = 4;
 }  // namespace
 
-SubAllocator::~SubAllocator() { std::free(base_); }
+SubAllocator::~SubAllocator() { release(); }
 
+// The arena is mapped directly, between two inaccessible guard pages: its
+// pages cost nothing until the model reaches them, and a stray access past
+// either end would fault rather than touch other memory.
 bool SubAllocator::reserve(uint32_t size) {
   if (base_ && size_ == size) return true;
-  std::free(base_);
-  size_ = 0;
+  release();
+  const size_t page = size_t(sysconf(_SC_PAGESIZE));
   // One spare unit past the end: the head of the list of free blocks while
   // they are glued together.
-  base_ = static_cast<uint8_t*>(std::malloc(size_t(kTextStart) + size + kUnitSize));
-  if (!base_) return false;
+  const size_t used = (size_t(kTextStart) + size + kUnitSize + page - 1) / page * page;
+  void* map = mmap(nullptr, used + 2 * page, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (map == MAP_FAILED) return false;
+  auto* start = static_cast<uint8_t*>(map);
+  if (mprotect(start + page, used, PROT_READ | PROT_WRITE) != 0) {
+    munmap(map, used + 2 * page);
+    return false;
+  }
+  map_ = start;
+  mapped_ = used + 2 * page;
+  base_ = start + page;
   size_ = size;
   return true;
+}
+
+void SubAllocator::release() {
+  if (map_) munmap(map_, mapped_);
+  map_ = base_ = nullptr;
+  size_ = 0;
+  mapped_ = 0;
 }
 
 void SubAllocator::restart() {

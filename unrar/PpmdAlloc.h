@@ -105,7 +105,10 @@ private:
   void splitBlock(uint8_t* block, unsigned oldIndx, unsigned newIndx);
   void glueFreeBlocks();
   void* allocRare(unsigned indx);
+  void release();
 
+  uint8_t* map_ = nullptr;  // the mapping: a guard page, the arena, a guard page
+  size_t mapped_ = 0;
   uint8_t* base_ = nullptr;
   uint32_t size_ = 0;
   uint8_t* unitsStart_ = nullptr;
