@@ -72,6 +72,12 @@ public:
   bool overrun() const { return error_ != 0 || (eof_ && consumed() > total_ + kSlack); }
   // True when every packed byte has been consumed (ignoring a partial byte).
   bool atEnd() const { return eof_ && consumed() >= total_; }
+  // True when at least `n` (at most kSlack) packed bytes lie ahead,
+  // counting the byte the read position is in.
+  bool hasBytes(size_t n) {
+    if (pos_ + n > end_) refill();
+    return !eof_ || consumed() + n <= total_;
+  }
   // The source's error code, 0 when it has none.
   int error() const { return error_; }
   // Packed bytes consumed so far (whole bytes).

@@ -1,5 +1,7 @@
 #include "unrar/Unpacker.h"
 
+#include "unrar/Unpack20.h"
+
 namespace unrar {
 
 int unpackFamily(unsigned unpVer) {
@@ -14,8 +16,8 @@ int unpackFamily(unsigned unpVer) {
 }
 
 std::unique_ptr<Unpacker> makeUnpacker(unsigned unpVer, size_t dictBytes) {
-  (void)dictBytes;
   switch (unpackFamily(unpVer)) {
+    case 20: return std::make_unique<Unpack20>(dictBytes);
     default: return nullptr;  // the decoders join here as they are built
   }
 }
