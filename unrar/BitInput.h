@@ -75,6 +75,12 @@ public:
   // True once a bit past the last packed byte has been read: what was
   // decoded last came (at least in part) from the zeros behind the data.
   bool pastEnd() const { return eof_ && consumed() * 8 + bit_ > total_ * 8; }
+  // True when at least `n` (at most kSlack) packed bytes lie ahead,
+  // counting the byte the read position is in.
+  bool hasBytes(size_t n) {
+    if (pos_ + n > end_) refill();
+    return !eof_ || consumed() + n <= total_;
+  }
   // The source's error code, 0 when it has none.
   int error() const { return error_; }
   // Packed bytes consumed so far (whole bytes).
