@@ -21,6 +21,16 @@ namespace unrar {
 // ERAR_* code (a read error or a missing volume).
 using PackedSource = std::function<int(uint8_t* buf, size_t size, size_t& got)>;
 
+// A source over packed bytes already in memory.
+inline PackedSource memorySource(const uint8_t* data, size_t size) {
+  return [data, size, offset = size_t(0)](uint8_t* buf, size_t max, size_t& got) mutable {
+    got = max < size - offset ? max : size - offset;
+    memcpy(buf, data + offset, got);
+    offset += got;
+    return 0;
+  };
+}
+
 class BitInput {
 public:
   // Zero bytes a decoder may read past the end before it is told about it:

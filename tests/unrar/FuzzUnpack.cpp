@@ -2,10 +2,8 @@
 // family (FUZZ_UNPACK_VERSION: 15, 20 or 29), decoded as one entry and,
 // when the first byte says so, a second entry that continues the stream.
 // Byte 0: bit 0 = two entries; bytes 1-3: each entry's size (at most 1 MiB).
-#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 
 #include "unrar/Unpacker.h"
 
@@ -24,13 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (int entry = 0; entry < (twoEntries ? 2 : 1); ++entry) {
     const uint8_t* packed = entry == 0 ? data : data + split;
     const size_t packedSize = entry == 0 ? split : size - split;
-    size_t offset = 0;
-    unrar::BitInput in([&](uint8_t* buf, size_t max, size_t& got) {
-      got = std::min(max, packedSize - offset);
-      memcpy(buf, packed + offset, got);
-      offset += got;
-      return 0;
-    });
+    unrar::BitInput in(unrar::memorySource(packed, packedSize));
     uint64_t produced = 0;
     int r = unpacker->unpack(in, entrySize, entry > 0, [&](const uint8_t*, size_t n) {
       produced += n;
