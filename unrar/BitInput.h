@@ -41,7 +41,7 @@ public:
       : source_(std::move(source)), buf_(blockSize + kPad, 0), block_(blockSize) {}
 
   // The next 16 bits from the current position, without consuming them.
-  uint32_t peek16() {
+  [[gnu::always_inline]] uint32_t peek16() {
     if (pos_ + 4 > end_) refill();
     uint32_t v = uint32_t(buf_[pos_]) << 16 | uint32_t(buf_[pos_ + 1]) << 8 | buf_[pos_ + 2];
     return (v >> (8 - bit_)) & 0xFFFF;
@@ -102,7 +102,7 @@ private:
   // Moves the unread bytes to the front and reads more behind them. Past
   // the end the buffer holds zeros, and a decoder reading on keeps getting
   // zeros while overrun() reports it.
-  void refill() {
+  [[gnu::noinline]] void refill() {
     if (eof_) {
       // Only zeros lie ahead: start the buffer over at the read position.
       base_ += pos_;
