@@ -128,7 +128,7 @@ int Archive::readComment(uint64_t pos) {
     if (b.file.method == 0) {
       if (b.file.hasCrc && crc32(0, packed.data(), packed.size()) != b.file.crc) return 0;
       text.assign(packed.begin(), packed.end());
-    } else if (rar5_ || !decodeRar4Comment(b.raw, packed, kCommentLimit, text)) {
+    } else if (rar5_ || !decodeRar4Comment(b.file.unpVer, packed, b.file.unpSize, b.file.crc, 16 * kCommentLimit, text)) {
       return 0;
     }
     comment_ = text.substr(0, std::min<size_t>(text.size(), kCommentLimit));

@@ -38,9 +38,4 @@ private:
   size_t next_ = 0;  // ordinal of the entry the next header read returns
 };
 
-// Decodes a RAR 4 compressed archive comment (a "CMT" sub-block header as
-// stored, and its packed data) by presenting it to libarchive as a file.
-bool decodeRar4Comment(std::vector<uint8_t> header, const std::vector<uint8_t>& packed, uint64_t limit,
-                       std::string& comment);
-
 }  // namespace unrar
