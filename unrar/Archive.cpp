@@ -94,6 +94,7 @@ int Archive::open(const std::string& path, unsigned mode, unsigned opFlags) {
   volPath_ = first;
   int64_t sig = findSignature(fd_, volSize_, rar5_);
   if (sig < 0) return ERAR_BAD_ARCHIVE;
+  firstOffset_ = uint64_t(sig) - (rar5_ ? 8 : 7);  // the signature itself
   Block b;
   if (readBlock(uint64_t(sig), b) != 0) return ERAR_BAD_DATA;
   if (b.kind == BlockKind::Encryption) {
@@ -400,7 +401,7 @@ int Archive::pump(const DataSink& sink, uint64_t& produced) {
   }
   if (!decoder_ || decoder_->volumes().size() < volumes_.size() ||
       !std::equal(volumes_.begin(), volumes_.end(), decoder_->volumes().begin()))
-    decoder_ = std::make_unique<Decoder>(vols);
+    decoder_ = std::make_unique<Decoder>(vols, firstOffset_);
   return decoder_->decode(ordinal_, entry_.name, limit, counted);
 }
 

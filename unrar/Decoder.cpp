@@ -4,6 +4,8 @@
 #include <archive_entry.h>
 #include <algorithm>
 #include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include "unrar/Bytes.h"
 #include "unrar/unrar.h"
@@ -44,7 +46,47 @@ bool isVersionOf(const std::string& listed, const std::string& name) {
 
 }  // namespace
 
-Decoder::Decoder(std::vector<std::string> volumes) : volumes_(std::move(volumes)) {}
+// One volume for libarchive's callbacks: the file from `base` on, so that
+// an archive behind a prefix reads as if it began the file.
+struct Decoder::Volume {
+  std::string path;
+  uint64_t base = 0;
+  int fd = -1;
+  std::vector<uint8_t> buf = std::vector<uint8_t>(1 << 20);
+
+  static int open(archive*, void* self) {
+    auto* v = static_cast<Volume*>(self);
+    v->fd = ::open(v->path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (v->fd < 0 || lseek(v->fd, off_t(v->base), SEEK_SET) < 0) return ARCHIVE_FATAL;
+    return ARCHIVE_OK;
+  }
+  static la_ssize_t read(archive*, void* self, const void** out) {
+    auto* v = static_cast<Volume*>(self);
+    *out = v->buf.data();
+    return ::read(v->fd, v->buf.data(), v->buf.size());
+  }
+  static la_int64_t seek(archive*, void* self, la_int64_t offset, int whence) {
+    auto* v = static_cast<Volume*>(self);
+    off_t r = lseek(v->fd, off_t(whence == SEEK_SET ? offset + la_int64_t(v->base) : offset), whence);
+    return r < off_t(v->base) ? ARCHIVE_FATAL : la_int64_t(r) - la_int64_t(v->base);
+  }
+  static la_int64_t skip(archive* a, void* self, la_int64_t request) {
+    return seek(a, self, request, SEEK_CUR) < 0 ? 0 : request;
+  }
+  static int close(archive*, void* self) {
+    auto* v = static_cast<Volume*>(self);
+    if (v->fd >= 0) ::close(v->fd);
+    v->fd = -1;
+    return ARCHIVE_OK;
+  }
+  static int next(archive* a, void* from, void* to) {
+    close(a, from);
+    return open(a, to);
+  }
+};
+
+Decoder::Decoder(std::vector<std::string> volumes, uint64_t firstOffset)
+    : volumes_(std::move(volumes)), firstOffset_(firstOffset) {}
 
 Decoder::~Decoder() {
   if (a_) archive_read_free(a_);
@@ -53,10 +95,24 @@ Decoder::~Decoder() {
 int Decoder::start() {
   a_ = newReader();
   if (!a_) return ERAR_NO_MEMORY;
-  std::vector<const char*> names;
-  for (const auto& v : volumes_) names.push_back(v.c_str());
-  names.push_back(nullptr);
-  if (archive_read_open_filenames(a_, names.data(), 1 << 20) != ARCHIVE_OK) return fail(ERAR_EOPEN);
+  if (firstOffset_ == 0) {
+    std::vector<const char*> names;
+    for (const auto& v : volumes_) names.push_back(v.c_str());
+    names.push_back(nullptr);
+    if (archive_read_open_filenames(a_, names.data(), 1 << 20) != ARCHIVE_OK) return fail(ERAR_EOPEN);
+  } else {
+    files_.clear();
+    for (const auto& path : volumes_) files_.push_back(std::make_unique<Volume>(Volume{path, files_.empty() ? firstOffset_ : 0}));
+    archive_read_set_open_callback(a_, Volume::open);
+    archive_read_set_read_callback(a_, Volume::read);
+    archive_read_set_seek_callback(a_, Volume::seek);
+    archive_read_set_skip_callback(a_, Volume::skip);
+    archive_read_set_close_callback(a_, Volume::close);
+    archive_read_set_switch_callback(a_, Volume::next);
+    archive_read_set_callback_data(a_, files_[0].get());
+    for (size_t i = 1; i < files_.size(); ++i) archive_read_append_callback_data(a_, files_[i].get());
+    if (archive_read_open1(a_) != ARCHIVE_OK) return fail(ERAR_EOPEN);
+  }
   next_ = 0;
   return 0;
 }

@@ -241,3 +241,24 @@ TEST(UnrarDecode, FilterRecordsOtherThanTheStandardProgramsAreRefused) {
     EXPECT_EQ(filters.add(0x80 | 0x20, w.bytes.data(), w.bytes.size(), 0), row.expected) << row.what;
   }
 }
+
+// An archive behind a prefix libarchive does not look past (a picture)
+// extracts as it lists: RAR 5 data, one volume and a volume set (RAR 4 data:
+// Rar.jpeg.jpg in the table above).
+TEST(UnrarDecode, ArchiveBehindAPrefixExtractsAsItLists) {
+  const fs::path rar = LUMESKAR_SHARED_FIXTURES;
+  if (!fs::exists(rar)) GTEST_SKIP() << "no shared fixtures";
+  TempDir dir;
+  const std::string prefix = "\xFF\xD8\xFF\xE0" + std::string(3000, 'j');
+  writeFile(dir / "solid.jpg", prefix + readFile(rar / "test_read_format_rar5_solid.rar"));
+  for (int i = 1; i <= 8; ++i) {
+    std::string name = "test_read_format_rar5_multiarchive.part0" + std::to_string(i) + ".rar";
+    writeFile(dir / name, (i == 1 ? prefix : "") + readFile(rar / name));
+  }
+  for (const char* first : {"solid.jpg", "test_read_format_rar5_multiarchive.part01.rar"}) {
+    RunResult r = runArchive(dir / first, RAR_TEST, "");
+    EXPECT_EQ(r.endCode, ERAR_END_ARCHIVE) << first;
+    EXPECT_GE(r.codes.size(), 2u) << first;
+    for (size_t i = 0; i < r.codes.size(); ++i) EXPECT_EQ(r.codes[i], 0) << first << ": " << r.names[i];
+  }
+}
