@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   unrar::PpmdModel model;
   int escChar = 2;
   // Bounds the work per input: a few bits can stand for many bytes.
-  size_t budget = 1 << 20;
+  size_t budget = 1 << 18;
   for (;;) {
     if (model.init(in, escChar) != 0) return 0;
     for (;;) {
