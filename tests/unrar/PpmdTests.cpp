@@ -1,13 +1,7 @@
 // PPMd block headers: what starts a model, what may go on with one, and
 // where the escape byte sits.
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <cstring>
-#include <vector>
-
+#include "tests/unrar/UnrarLib.h"
 #include "unrar/Ppmd.h"
-#include "unrar/unrar.h"
 
 TEST(UnrarPpmd, BlockHeaders) {
   struct Case {
@@ -31,13 +25,7 @@ TEST(UnrarPpmd, BlockHeaders) {
     data.insert(data.end(), 4, 0);  // the range decoder's first bytes
     data.insert(data.end(), c.header.begin(), c.header.end());
     data.insert(data.end(), 4, 0);
-    size_t at = 0;
-    unrar::BitInput in([&](uint8_t* buf, size_t size, size_t& got) {
-      got = std::min(size, data.size() - at);
-      memcpy(buf, data.data() + at, got);
-      at += got;
-      return 0;
-    });
+    unrar::BitInput in(memorySource(data.data(), data.size()));
     unrar::PpmdModel model;
     int escChar = 2;
     if (!c.earlier.empty()) model.init(in, escChar);
