@@ -1,7 +1,12 @@
 // PPMd block headers: what starts a model, what may go on with one, and
 // where the escape byte sits.
-#include "tests/unrar/UnrarLib.h"
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "unrar/BitInput.h"
 #include "unrar/Ppmd.h"
+#include "unrar/unrar.h"
 
 TEST(UnrarPpmd, BlockHeaders) {
   struct Case {
@@ -25,7 +30,7 @@ TEST(UnrarPpmd, BlockHeaders) {
     data.insert(data.end(), 4, 0);  // the range decoder's first bytes
     data.insert(data.end(), c.header.begin(), c.header.end());
     data.insert(data.end(), 4, 0);
-    unrar::BitInput in(memorySource(data.data(), data.size()));
+    unrar::BitInput in(unrar::memorySource(data.data(), data.size()));
     unrar::PpmdModel model;
     int escChar = 2;
     if (!c.earlier.empty()) model.init(in, escChar);

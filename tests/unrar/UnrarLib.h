@@ -15,7 +15,6 @@
 
 #include "tests/common/TempDir.h"
 #include "tools/RarWriter.h"
-#include "unrar/BitInput.h"
 #include "unrar/unrar.h"
 
 inline rarwriter::RarOptions opts(rarwriter::Format format) {
@@ -66,17 +65,6 @@ private:
     f = reinterpret_cast<F>(dlsym(handle, name));
   }
 };
-
-// Packed data for a decoder, read from memory that outlives the source.
-inline unrar::PackedSource memorySource(const void* data, size_t size) {
-  return [bytes = static_cast<const uint8_t*>(data), size, at = size_t(0)](uint8_t* buf, size_t max,
-                                                                          size_t& got) mutable {
-    got = std::min(max, size - at);
-    memcpy(buf, bytes + at, got);
-    at += got;
-    return 0;
-  };
-}
 
 inline std::string readFile(const std::filesystem::path& p) {
   std::ifstream in(p, std::ios::binary);
