@@ -74,6 +74,13 @@ constexpr ShortLookup shortLookup(const ShortCode (&set)[15], unsigned longer) {
 // [set][alternative form]
 constexpr ShortLookup kShortLookup[2][2] = {{shortLookup(kShortSet1, 15), shortLookup(kShortSet1, 1)},
                                             {shortLookup(kShortSet2, 15), shortLookup(kShortSet2, 3)}};
+constexpr bool everyByteHasCode(const ShortLookup& t) {
+  for (uint8_t v : t)
+    if (!(v >> 4)) return false;
+  return true;
+}
+static_assert(everyByteHasCode(kShortLookup[0][0]) && everyByteHasCode(kShortLookup[0][1]) &&
+              everyByteHasCode(kShortLookup[1][0]) && everyByteHasCode(kShortLookup[1][1]));
 
 constexpr size_t kMinWindow = size_t(1) << 20;
 
@@ -310,8 +317,8 @@ int Unpack15::unpack(BitInput& in, uint64_t size, bool solid, const DataSink& si
     return bit;
   };
   while (window_.pos() < end) {
+    if (in.overrun()) return ERAR_BAD_DATA;
     if (window_.pending() >= flushAt) {
-      if (in.overrun()) return ERAR_BAD_DATA;
       if (int r = window_.flush(window_.pos(), sink)) return r;
     }
     bool ok;
