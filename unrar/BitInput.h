@@ -72,6 +72,9 @@ public:
   bool overrun() const { return error_ != 0 || (eof_ && consumed() > total_ + kSlack); }
   // True when every packed byte has been consumed (ignoring a partial byte).
   bool atEnd() const { return eof_ && consumed() >= total_; }
+  // True once a bit past the last packed byte has been read: what was
+  // decoded last came (at least in part) from the zeros behind the data.
+  bool pastEnd() const { return eof_ && consumed() * 8 + bit_ > total_ * 8; }
   // True when at least `n` (at most kSlack) packed bytes lie ahead,
   // counting the byte the read position is in.
   bool hasBytes(size_t n) {

@@ -35,6 +35,13 @@ bool isAscii(const char* s) {
   return true;
 }
 
+// libarchive lists an entry with a RAR 5 file-version record as
+// "name;version"; our header reader keeps the plain name.
+bool isVersionOf(const std::string& listed, const std::string& name) {
+  return listed.size() > name.size() + 1 && listed.compare(0, name.size(), name) == 0 &&
+         listed[name.size()] == ';' && listed.find_first_not_of("0123456789", name.size() + 1) == std::string::npos;
+}
+
 }  // namespace
 
 Decoder::Decoder(std::vector<std::string> volumes) : volumes_(std::move(volumes)) {}
@@ -71,7 +78,7 @@ int Decoder::decode(size_t ordinal, const std::string& name, uint64_t limit, con
     if (next_++ == ordinal) break;
   }
   const char* listed = archive_entry_pathname_utf8(e);
-  if (listed && isAscii(listed) && name != listed) return fail(ERAR_BAD_DATA);
+  if (listed && isAscii(listed) && name != listed && !isVersionOf(listed, name)) return fail(ERAR_BAD_DATA);
 
   uint64_t produced = 0;
   for (;;) {

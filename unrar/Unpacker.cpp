@@ -2,6 +2,7 @@
 
 #include "unrar/Unpack15.h"
 #include "unrar/Unpack20.h"
+#include "unrar/Unpack29.h"
 
 namespace unrar {
 
@@ -20,6 +21,7 @@ std::unique_ptr<Unpacker> makeUnpacker(unsigned unpVer, size_t dictBytes) {
   switch (unpackFamily(unpVer)) {
     case 15: return std::make_unique<Unpack15>(dictBytes);
     case 20: return std::make_unique<Unpack20>(dictBytes);
+    case 29: return std::make_unique<Unpack29>(dictBytes);
     default: return nullptr;  // the decoders join here as they are built
   }
 }
