@@ -168,6 +168,8 @@ TEST(UnrarDecode, DamagedDataEndsInAnErrorCode) {
       {rar / "test_read_format_rar_compress_normal.rar", "LibarchiveAddingTest.html"},  // LZ
       {rar / "test_read_format_rar_compress_best.rar", "LibarchiveAddingTest.html"},    // PPMd
       {rar / "test_read_format_rar_filter.rar", "bsdcat.exe"},                          // LZ with filters
+      {rar.parent_path() / "rar-sc" / "Rar2.rar", "exe\\test.exe"},                    // RAR 2.0
+      {rar.parent_path() / "rar-sc" / "Rar15.rar", "EXE\\TEST.EXE"},                   // RAR 1.5
   };
   int cases = 0;
   for (const Row& row : rows) {
