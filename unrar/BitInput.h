@@ -92,7 +92,7 @@ private:
   // Moves the unread bytes to the front and reads more behind them. Past
   // the end the buffer holds zeros, and a decoder reading on keeps getting
   // zeros while overrun() reports it.
-  void refill() {
+  [[gnu::noinline]] void refill() {
     if (eof_) {
       // Only zeros lie ahead: start the buffer over at the read position.
       base_ += pos_;

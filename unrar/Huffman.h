@@ -3,6 +3,7 @@
 // order of length, then symbol, and read most significant bit first.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -46,18 +47,17 @@ public:
       if (lengths[i]) symbols_[fill[lengths[i]]++] = uint16_t(i);
     used_ = index;
 
-    // Quick table: every kQuickBits-bit prefix that holds a whole code.
-    for (uint32_t q = 0; q < (1u << kQuickBits); ++q) {
-      uint32_t bits = q << (16 - kQuickBits);
-      unsigned n = 1;
-      while (n <= kMaxLength && bits >= limit_[n]) ++n;
-      if (n > kQuickBits) {
-        quickLength_[q] = 0;  // longer code or none: slow path
-        continue;
+    // Quick table: every kQuickBits-bit prefix that holds a whole code;
+    // the codes of each length fill consecutive runs of prefixes. The
+    // rest (longer codes, or none) take the slow path.
+    memset(quickLength_, 0, sizeof quickLength_);
+    for (unsigned n = 1; n <= kQuickBits; ++n) {
+      const unsigned span = 1u << (kQuickBits - n);
+      unsigned q = base_[n] >> (16 - kQuickBits);
+      for (unsigned k = 0; k < lengthCount[n]; ++k, q += span) {
+        std::fill(quickLength_ + q, quickLength_ + q + span, uint8_t(n));
+        std::fill(quickSymbol_ + q, quickSymbol_ + q + span, symbols_[position_[n] + k]);
       }
-      unsigned pos = position_[n] + ((bits - base_[n]) >> (16 - n));
-      quickLength_[q] = uint8_t(n);
-      quickSymbol_[q] = pos < used_ ? symbols_[pos] : uint16_t(0xFFFF);
     }
     return true;
   }
