@@ -21,6 +21,16 @@ namespace unrar {
 // ERAR_* code (a read error or a missing volume).
 using PackedSource = std::function<int(uint8_t* buf, size_t size, size_t& got)>;
 
+// A source over packed bytes already in memory (archive comments, tests).
+inline PackedSource memorySource(const uint8_t* data, size_t size) {
+  return [data, size, at = size_t(0)](uint8_t* buf, size_t want, size_t& got) mutable {
+    got = want < size - at ? want : size - at;
+    memcpy(buf, data + at, got);
+    at += got;
+    return 0;
+  };
+}
+
 class BitInput {
 public:
   // Zero bytes a decoder may read past the end before it is told about it:

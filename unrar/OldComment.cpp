@@ -1,7 +1,6 @@
 #include "unrar/OldComment.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "unrar/Bytes.h"
 #include "unrar/Unpacker.h"
@@ -36,13 +35,7 @@ bool readOldComment(const std::vector<uint8_t>& mainHeader, uint64_t limit, std:
   } else {
     std::unique_ptr<Unpacker> unpacker = method <= kBest ? makeUnpacker(unpVer, 64 * 1024) : nullptr;
     if (!unpacker) return false;
-    size_t at = 0;
-    BitInput in([&](uint8_t* buf, size_t want, size_t& got) {
-      got = std::min(want, packedSize - at);
-      memcpy(buf, packed + at, got);
-      at += got;
-      return 0;
-    });
+    BitInput in(memorySource(packed, packedSize));
     out.reserve(unpSize);
     int r = unpacker->unpack(in, unpSize, false, [&](const uint8_t* data, size_t n) {
       out.append(reinterpret_cast<const char*>(data), n);

@@ -5,7 +5,6 @@
 // summed errors of the first 32 bytes.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <vector>
 
 #include "unrar/Audio20.h"
@@ -69,13 +68,7 @@ TEST(UnrarAudio20, MultimediaBlockThroughTheDecoder) {
     put(0x10, 8);
   }
   auto unpacker = unrar::makeUnpacker(20, 64 * 1024);
-  size_t at = 0;
-  unrar::BitInput in([&](uint8_t* buf, size_t size, size_t& got) {
-    got = std::min(size, packed.size() - at);
-    memcpy(buf, packed.data() + at, got);
-    at += got;
-    return 0;
-  });
+  unrar::BitInput in(unrar::memorySource(packed.data(), packed.size()));
   std::vector<uint8_t> out;
   int r = unpacker->unpack(in, 66, false, [&](const uint8_t* data, size_t size) {
     out.insert(out.end(), data, data + size);

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 
 #include "unrar/Unpacker.h"
@@ -28,13 +27,7 @@ inline int fuzzUnpack(unsigned unpVer, const uint8_t* data, size_t size) {
   static const std::unique_ptr<unrar::Unpacker> unpacker = unrar::makeUnpacker(unpVer, size_t(1) << 20);
   if (!unpacker) abort();
   for (int e = 0; e < 2; ++e) {
-    size_t offset = 0;
-    unrar::BitInput in([&](uint8_t* buf, size_t want, size_t& got) {
-      got = std::min(want, lengths[e] - offset);
-      memcpy(buf, parts[e] + offset, got);
-      offset += got;
-      return 0;
-    });
+    unrar::BitInput in(unrar::memorySource(parts[e], lengths[e]));
     uint64_t produced = 0;
     const int r = unpacker->unpack(in, sizes[e], e == 1, [&](const uint8_t*, size_t n) {
       produced += n;
