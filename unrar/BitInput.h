@@ -21,12 +21,12 @@ namespace unrar {
 // ERAR_* code (a read error or a missing volume).
 using PackedSource = std::function<int(uint8_t* buf, size_t size, size_t& got)>;
 
-// A source over packed bytes already in memory (archive comments, tests).
+// A source over packed bytes already in memory.
 inline PackedSource memorySource(const uint8_t* data, size_t size) {
-  return [data, size, at = size_t(0)](uint8_t* buf, size_t want, size_t& got) mutable {
-    got = want < size - at ? want : size - at;
-    memcpy(buf, data + at, got);
-    at += got;
+  return [data, size, offset = size_t(0)](uint8_t* buf, size_t max, size_t& got) mutable {
+    got = max < size - offset ? max : size - offset;
+    memcpy(buf, data + offset, got);
+    offset += got;
     return 0;
   };
 }
@@ -41,7 +41,7 @@ public:
       : source_(std::move(source)), buf_(blockSize + kPad, 0), block_(blockSize) {}
 
   // The next 16 bits from the current position, without consuming them.
-  uint32_t peek16() {
+  [[gnu::always_inline]] uint32_t peek16() {
     if (pos_ + 4 > end_) refill();
     uint32_t v = uint32_t(buf_[pos_]) << 16 | uint32_t(buf_[pos_ + 1]) << 8 | buf_[pos_ + 2];
     return (v >> (8 - bit_)) & 0xFFFF;

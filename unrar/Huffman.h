@@ -3,7 +3,6 @@
 // order of length, then symbol, and read most significant bit first.
 #pragma once
 
-#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -47,16 +46,19 @@ public:
       if (lengths[i]) symbols_[fill[lengths[i]]++] = uint16_t(i);
     used_ = index;
 
-    // Quick table: every kQuickBits-bit prefix that holds a whole code;
-    // the codes of each length fill consecutive runs of prefixes. The
-    // rest (longer codes, or none) take the slow path.
+    // Quick table: every kQuickBits-bit prefix that holds a whole code,
+    // filled code by code; the other prefixes (longer codes or none) take
+    // the slow path.
     memset(quickLength_, 0, sizeof quickLength_);
     for (unsigned n = 1; n <= kQuickBits; ++n) {
       const unsigned span = 1u << (kQuickBits - n);
       unsigned q = base_[n] >> (16 - kQuickBits);
-      for (unsigned k = 0; k < lengthCount[n]; ++k, q += span) {
-        std::fill(quickLength_ + q, quickLength_ + q + span, uint8_t(n));
-        std::fill(quickSymbol_ + q, quickSymbol_ + q + span, symbols_[position_[n] + k]);
+      for (unsigned k = 0; k < lengthCount[n]; ++k) {
+        const uint16_t symbol = symbols_[position_[n] + k];
+        for (unsigned j = 0; j < span; ++j, ++q) {
+          quickLength_[q] = uint8_t(n);
+          quickSymbol_[q] = symbol;
+        }
       }
     }
     return true;
@@ -68,7 +70,7 @@ public:
     uint32_t q = bits >> (16 - kQuickBits);
     if (unsigned n = quickLength_[q]) {
       in.skip(n);
-      return quickSymbol_[q] == 0xFFFF ? -1 : quickSymbol_[q];
+      return quickSymbol_[q];
     }
     unsigned n = kQuickBits + 1;
     while (n <= kMaxLength && bits >= limit_[n]) ++n;

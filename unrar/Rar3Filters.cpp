@@ -222,7 +222,6 @@ bool filterAudio(uint8_t* mem, uint32_t size, uint32_t channels) {
 
 }  // namespace
 
-Rar3Filters::Rar3Filters() : mem_(kMemSize + 4, 0) {}
 
 void Rar3Filters::reset() {
   programs_.clear();
@@ -321,6 +320,7 @@ int Rar3Filters::flush(LzWindow& window, uint64_t upTo, uint64_t fileStart, cons
     if (end > upTo) return 0;  // the block is not complete yet: hold it back
 
     // The block into the filter memory (it may wrap around the window).
+    if (mem_.empty()) mem_.resize(kMemSize + 4);
     const size_t from = size_t(first.start & window.mask());
     const size_t head = std::min<size_t>(first.length, window.size() - from);
     memcpy(mem_.data(), window.data() + from, head);

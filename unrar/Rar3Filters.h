@@ -19,8 +19,6 @@ namespace unrar {
 
 class Rar3Filters {
 public:
-  Rar3Filters();
-
   // A new stream: forgets the programs and the pending filters.
   void reset();
 
@@ -57,7 +55,7 @@ private:
   std::vector<Program> programs_;
   std::deque<Pending> pending_;
   size_t last_ = 0;           // program of the previous record
-  std::vector<uint8_t> mem_;  // the block being filtered, and room for the output
+  std::vector<uint8_t> mem_;  // the block being filtered and the output (made on first use)
 };
 
 }  // namespace unrar

@@ -139,13 +139,7 @@ bool findPacked(const std::string& archive, const std::string& entry, PackedEntr
 int decode(const PackedEntry& e, const std::string& packed, Checked& got) {
   auto unpacker = unrar::makeUnpacker(e.unpVer, size_t(e.dictKiB) * 1024);
   if (!unpacker) return -1;
-  size_t at = 0;
-  unrar::BitInput in([&](uint8_t* buf, size_t size, size_t& n) {
-    n = std::min(size, packed.size() - at);
-    memcpy(buf, packed.data() + at, n);
-    at += n;
-    return 0;
-  });
+  unrar::BitInput in(unrar::memorySource(reinterpret_cast<const uint8_t*>(packed.data()), packed.size()));
   return unpacker->unpack(in, e.unpSize, false, [&](const uint8_t* data, size_t size) {
     got.crc = rarwriter::Crc32(got.crc, data, size);
     got.size += size;
