@@ -12,6 +12,7 @@
 
 #include "unrar/Blake2.h"
 #include "unrar/Bytes.h"
+#include "unrar/OldComment.h"
 #include "unrar/Output.h"
 #include "unrar/Text.h"
 #include "unrar/VolumeName.h"
@@ -111,6 +112,7 @@ int Archive::open(const std::string& path, unsigned mode, unsigned opFlags) {
     int r = needPassword();
     return r ? r : ERAR_UNKNOWN_FORMAT;
   }
+  if (!rar5_ && (flags_ & ROADF_COMMENT)) hasComment_ = readOldComment(b.raw, kCommentLimit, comment_);
   return readComment(pos_);
 }
 

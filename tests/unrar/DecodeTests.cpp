@@ -163,6 +163,8 @@ TEST(UnrarDecode, DamagedDataEndsInAnErrorCode) {
       {rar / "test_read_format_rar_compress_normal.rar", "LibarchiveAddingTest.html"},  // LZ
       {rar / "test_read_format_rar_compress_best.rar", "LibarchiveAddingTest.html"},    // PPMd
       {rar / "test_read_format_rar_filter.rar", "bsdcat.exe"},                          // LZ with filters
+      {rar.parent_path() / "rar-sc" / "Rar2.rar", "exe\\test.exe"},                    // RAR 2.0
+      {rar.parent_path() / "rar-sc" / "Rar15.rar", "EXE\\TEST.EXE"},                   // RAR 1.5
   };
   int cases = 0;
   for (const Row& row : rows) {
@@ -260,5 +262,68 @@ TEST(UnrarDecode, ArchiveBehindAPrefixExtractsAsItLists) {
     EXPECT_EQ(r.endCode, ERAR_END_ARCHIVE) << first;
     EXPECT_GE(r.codes.size(), 2u) << first;
     for (size_t i = 0; i < r.codes.size(); ++i) EXPECT_EQ(r.codes[i], 0) << first << ": " << r.names[i];
+  }
+}
+
+// A RAR 2.x archive comment sits in the main header, packed with the RAR
+// 1.5 method or stored. The packed text of a fixture entry serves as the
+// comment of a made-up archive: intact, damaged (refused, the archive still
+// opens) and stored.
+TEST(UnrarDecode, OldStyleArchiveComment) {
+  const fs::path fixture = fs::path(LUMESKAR_SHARED_FIXTURES).parent_path() / "rar-sc" / "Rar15.rar";
+  if (!fs::exists(fixture)) GTEST_SKIP() << "no shared fixtures";
+  PackedEntry e;
+  ASSERT_TRUE(findPacked(readFile(fixture), "TECT.TXT", e));
+  auto le16 = [](std::string& s, size_t v) { s += char(v & 0xFF), s += char(v >> 8 & 0xFF); };
+  auto archive = [&](const std::string& payload, size_t unpSize, unsigned method, uint32_t textCrc) {
+    std::string comment(2, '\0');
+    comment += char(0x75);
+    le16(comment, 0);
+    le16(comment, 13 + payload.size());
+    le16(comment, unpSize);
+    comment += char(15);
+    comment += char(method);
+    le16(comment, textCrc & 0xFFFF);
+    std::string main(2, '\0');
+    main += char(0x73);
+    le16(main, 0x0002);  // comment present
+    le16(main, 13 + comment.size() + payload.size());
+    main += std::string(6, '\0');
+    const uint32_t crc = rarwriter::Crc32(0, main.data() + 2, 11);  // the comment is outside the CRC
+    main[0] = char(crc & 0xFF), main[1] = char(crc >> 8 & 0xFF);
+    return std::string("Rar!\x1a\x07\x00", 7) + main + comment + payload + std::string("\xC4\x3D\x7B\x00\x40\x07\x00", 7);
+  };
+  std::string damaged = e.data;
+  damaged[damaged.size() / 2] ^= 0x21;
+  const std::string note = "stored note";
+  const uint32_t noteCrc = rarwriter::Crc32(0, note.data(), note.size());
+  struct {
+    const char* what;
+    std::string archive;
+    unsigned state;
+    uint64_t size;
+    uint32_t crc;
+  } cases[] = {
+      {"packed", archive(e.data, e.unpSize, 0x33, e.crc), 1, e.unpSize, e.crc},
+      {"damaged", archive(damaged, e.unpSize, 0x33, e.crc), 0, 0, 0},
+      {"stored", archive(note, note.size(), 0x30, noteCrc), 1, note.size(), noteCrc},
+  };
+  TempDir dir;
+  for (auto& c : cases) {
+    const fs::path path = fs::path(dir.path()) / (std::string(c.what) + ".rar");
+    writeFile(path, c.archive);
+    static char buf[65536];
+    RAROpenArchiveDataEx od{};
+    od.ArcName = const_cast<char*>(path.c_str());
+    od.CmtBuf = buf;
+    od.CmtBufSize = sizeof buf;
+    HANDLE h = UnrarLib::get().OpenArchiveEx(&od);
+    ASSERT_NE(h, nullptr) << c.what;
+    EXPECT_EQ(od.CmtState, c.state) << c.what;
+    if (c.state == 1) {
+      EXPECT_EQ(od.CmtSize, c.size + 1) << c.what;
+      EXPECT_EQ(rarwriter::Crc32(0, buf, od.CmtSize - 1), c.crc) << c.what;
+    }
+    UnrarLib::get().CloseArchive(h);
   }
 }
