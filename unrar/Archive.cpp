@@ -1,5 +1,6 @@
 #include "unrar/Archive.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -423,7 +424,10 @@ int Archive::unpack4(const DataSink& sink, uint64_t limit) {
     unpackerFamily_ = family;
     if (!unpacker_) return ERAR_UNKNOWN_FORMAT;
   }
-  BitInput in([this](uint8_t* buf, size_t size, size_t& got) { return readPacked(buf, size, got); });
+  // The read buffer need not be larger than the packed data (small entries
+  // are common in solid archives).
+  const size_t block = size_t(std::clamp<uint64_t>(entry_.packSize, 4 << 10, 64 << 10));
+  BitInput in([this](uint8_t* buf, size_t size, size_t& got) { return readPacked(buf, size, got); }, block);
   int r = unpacker_->unpack(in, limit, continues, sink);
   streamIntact_ = r == 0;
   return r;
