@@ -37,10 +37,7 @@ struct FixedTables {
                            fixedTable(kPlace4)};
 };
 
-const FixedTables& fixed() {
-  static const FixedTables tables;
-  return tables;
-}
+const FixedTables kFixed;
 
 // The short-match codes 0-14 of the two code sets, left-aligned in a byte.
 // One code of each set (1 in the first, 3 in the second) is a bit longer
@@ -74,6 +71,13 @@ constexpr ShortLookup shortLookup(const ShortCode (&set)[15], unsigned longer) {
 // [set][alternative form]
 constexpr ShortLookup kShortLookup[2][2] = {{shortLookup(kShortSet1, 15), shortLookup(kShortSet1, 1)},
                                             {shortLookup(kShortSet2, 15), shortLookup(kShortSet2, 3)}};
+constexpr bool everyByteHasCode(const ShortLookup& t) {
+  for (uint8_t v : t)
+    if (!(v >> 4)) return false;
+  return true;
+}
+static_assert(everyByteHasCode(kShortLookup[0][0]) && everyByteHasCode(kShortLookup[0][1]) &&
+              everyByteHasCode(kShortLookup[1][0]) && everyByteHasCode(kShortLookup[1][1]));
 
 constexpr size_t kMinWindow = size_t(1) << 20;
 
@@ -135,14 +139,14 @@ bool Unpack15::recentMatch(uint32_t dist, uint32_t len) {
 
 // The next eight flag bits, from the flag byte list.
 bool Unpack15::readFlags(BitInput& in) {
-  const int place = fixed().place[2].decode(in);
+  const int place = kFixed.place[2].decode(in);
   if (place < 0 || place > 255) return false;  // the code's last symbol names no place
   flagBits_ = flags_.use(unsigned(place), 0x100) >> 8;
   return true;
 }
 
 bool Unpack15::literal(BitInput& in) {
-  const FixedTables& t = fixed();
+  const FixedTables& t = kFixed;
   const unsigned code = avrPlc_ > 0x75FF ? 4 : avrPlc_ > 0x5DFF ? 3 : avrPlc_ > 0x35FF ? 2 : avrPlc_ > 0x0DFF ? 1 : 0;
   const int sym = t.place[code].decode(in);
   if (sym < 0) return false;
@@ -196,7 +200,7 @@ bool Unpack15::shortMatch(BitInput& in) {
     repeats_ = 0;
     avrLn1_ += code;
     avrLn1_ -= avrLn1_ >> 4;
-    const int sym = fixed().place[2].decode(in);
+    const int sym = kFixed.place[2].decode(in);
     if (sym < 0) return false;
     const unsigned place = unsigned(sym) & 0xFF;
     const uint8_t dist = shortDist_[place];
@@ -212,7 +216,7 @@ bool Unpack15::shortMatch(BitInput& in) {
   }
   repeats_ = 0;
   if (code == 14) {
-    const int sym = fixed().length2.decode(in);
+    const int sym = kFixed.length2.decode(in);
     if (sym < 0) return false;
     const uint32_t dist = (in.peek16() >> 1) | 0x8000;
     in.skip(15);
@@ -220,7 +224,7 @@ bool Unpack15::shortMatch(BitInput& in) {
   }
   // 10-13: one of the recent distances, with a new length.
   const uint32_t dist = recent_[(recentPos_ - (code - 9)) & 3];
-  const int sym = fixed().length1.decode(in);
+  const int sym = kFixed.length1.decode(in);
   if (sym < 0) return false;
   uint32_t len = unsigned(sym) + 2;
   if (len == 0x101 && code == 10) {  // no match: switch the short code form
@@ -232,7 +236,7 @@ bool Unpack15::shortMatch(BitInput& in) {
 }
 
 bool Unpack15::longMatch(BitInput& in) {
-  const FixedTables& t = fixed();
+  const FixedTables& t = kFixed;
   literalRun_ = 0;
   matchWeight_ += 16;
   if (matchWeight_ > 0xFF) {
@@ -310,8 +314,8 @@ int Unpack15::unpack(BitInput& in, uint64_t size, bool solid, const DataSink& si
     return bit;
   };
   while (window_.pos() < end) {
+    if (in.overrun()) return ERAR_BAD_DATA;
     if (window_.pending() >= flushAt) {
-      if (in.overrun()) return ERAR_BAD_DATA;
       if (int r = window_.flush(window_.pos(), sink)) return r;
     }
     bool ok;

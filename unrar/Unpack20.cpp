@@ -126,16 +126,17 @@ bool Unpack20::match(uint32_t dist, uint32_t len) {
   recentPos_ = (recentPos_ + 1) & 3;
   lastDist_ = dist;
   lastLength_ = len;
-  return len == 0 || window_.copy(dist, len);
+  return window_.copy(dist, len);  // false for a repeat before any match
 }
 
 // Decodes up to stream position `end`, handing out the window's bytes as
-// half of it fills.
+// half of it fills. Every step reads input, so reading past the end of
+// damaged data ends the loop.
 int Unpack20::decode(BitInput& in, uint64_t end, const DataSink& sink) {
   const uint64_t flushAt = window_.size() / 2;
   while (window_.pos() < end) {
+    if (in.overrun()) return ERAR_BAD_DATA;
     if (window_.pending() >= flushAt) {
-      if (in.overrun()) return ERAR_BAD_DATA;
       if (int r = window_.flush(window_.pos(), sink)) return r;
     }
     if (audio_) {
@@ -170,7 +171,7 @@ int Unpack20::decode(BitInput& in, uint64_t end, const DataSink& sink) {
     } else if (sym == kRepeatLast) {
       ok = match(lastDist_, lastLength_);
     } else if (sym < kFirstShort) {
-      const uint32_t dist = recent_[(recentPos_ - unsigned(sym - kRepeatLast)) & 3];
+      const uint32_t dist = recent_[(recentPos_ - 1 - unsigned(sym - kFirstRecent)) & 3];  // newest first
       const int l = rep_.decode(in);
       if (l < 0) return ERAR_BAD_DATA;
       uint32_t len = kLengths.base[l] + 2 + in.bits(kLengths.bits[l]);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "unrar/Audio20.h"
+#include "unrar/Unpacker.h"
 
 TEST(UnrarAudio20, PredictionAdaptsAfter32Bytes) {
   struct Row {
@@ -39,4 +40,44 @@ TEST(UnrarAudio20, PredictionAdaptsAfter32Bytes) {
     }
     EXPECT_EQ(out, row.lastRound) << row.what;
   }
+}
+
+// The same two channels as coded data through the RAR 2.0 decoder: a
+// multimedia block with two channels' code tables (255 codes of 8 bits and
+// two of 9 each, the lengths given through a 3-code length code), then
+// the interleaved differences.
+TEST(UnrarAudio20, MultimediaBlockThroughTheDecoder) {
+  std::vector<uint8_t> packed;
+  unsigned bitCount = 0;
+  auto put = [&](unsigned value, unsigned bits) {
+    for (unsigned i = bits; i-- > 0; ++bitCount) {
+      if (bitCount % 8 == 0) packed.push_back(0);
+      if (value >> i & 1) packed.back() |= uint8_t(0x80 >> bitCount % 8);
+    }
+  };
+  put(0b1001, 4);  // multimedia, fresh tables, 2 channels
+  for (unsigned s = 0; s < 19; ++s) put(s == 8 ? 1 : (s == 9 || s == 16) ? 2 : 0, 4);
+  for (int channel = 0; channel < 2; ++channel) {
+    put(0b0, 1);  // length 8
+    for (int i = 0; i < 42; ++i) put(0b1111, 4);  // 6 more of the same
+    put(0b00, 2);
+    put(0b1010, 4);  // two of length 9
+  }
+  for (int round = 0; round < 33; ++round) {
+    put(0xF0, 8);
+    put(0x10, 8);
+  }
+  auto unpacker = unrar::makeUnpacker(20, 64 * 1024);
+  unrar::BitInput in(unrar::memorySource(packed.data(), packed.size()));
+  std::vector<uint8_t> out;
+  int r = unpacker->unpack(in, 66, false, [&](const uint8_t* data, size_t size) {
+    out.insert(out.end(), data, data + size);
+    return 0;
+  });
+  ASSERT_EQ(r, 0);
+  ASSERT_EQ(out.size(), 66u);
+  EXPECT_EQ(out[0], 0x10);
+  EXPECT_EQ(out[1], 0xF0);
+  EXPECT_EQ(out[64], 0x12);
+  EXPECT_EQ(out[65], 0xED);
 }
