@@ -16,8 +16,9 @@ constexpr uint32_t kTextStart = 4;
 SubAllocator::~SubAllocator() { release(); }
 
 // The arena is mapped directly, between two inaccessible guard pages: its
-// pages cost nothing until the model reaches them, and a stray access past
-// either end would fault rather than touch other memory.
+// pages cost nothing until the model reaches them, and a stray access that
+// runs off either end (beyond the rounding to whole pages) faults rather
+// than touching other memory.
 bool SubAllocator::reserve(uint32_t size) {
   if (base_ && size_ == size) return true;
   release();
