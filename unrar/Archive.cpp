@@ -95,6 +95,7 @@ int Archive::open(const std::string& path, unsigned mode, unsigned opFlags) {
   volPath_ = first;
   int64_t sig = findSignature(fd_, volSize_, rar5_);
   if (sig < 0) return ERAR_BAD_ARCHIVE;
+  firstOffset_ = uint64_t(sig) - (rar5_ ? 8 : 7);  // the signature itself
   Block b;
   if (readBlock(uint64_t(sig), b) != 0) return ERAR_BAD_DATA;
   if (b.kind == BlockKind::Encryption) {
@@ -130,7 +131,7 @@ int Archive::readComment(uint64_t pos) {
     if (b.file.method == 0) {
       if (b.file.hasCrc && crc32(0, packed.data(), packed.size()) != b.file.crc) return 0;
       text.assign(packed.begin(), packed.end());
-    } else if (rar5_ || !decodeRar4Comment(b.raw, packed, kCommentLimit, text)) {
+    } else if (rar5_ || !decodeRar4Comment(b.file.unpVer, packed, b.file.unpSize, b.file.crc, 16 * kCommentLimit, text)) {
       return 0;
     }
     comment_ = text.substr(0, std::min<size_t>(text.size(), kCommentLimit));
@@ -402,7 +403,7 @@ int Archive::pump(const DataSink& sink, uint64_t& produced) {
   }
   if (!decoder_ || decoder_->volumes().size() < volumes_.size() ||
       !std::equal(volumes_.begin(), volumes_.end(), decoder_->volumes().begin()))
-    decoder_ = std::make_unique<Decoder>(vols);
+    decoder_ = std::make_unique<Decoder>(vols, firstOffset_);
   return decoder_->decode(ordinal_, entry_.name, limit, counted);
 }
 

@@ -68,6 +68,7 @@ private:
   int fd_ = -1;
   std::string volPath_;
   uint64_t volSize_ = 0;
+  uint64_t firstOffset_ = 0;  // where the archive starts in the first volume (after a prefix)
   uint64_t pos_ = 0;          // next header in the current volume
   size_t volIndex_ = 0;       // volumes opened since the first one
   uint64_t volNumber_ = 0;    // RAR 5 volume number of the current volume

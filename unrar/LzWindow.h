@@ -64,11 +64,22 @@ public:
     size_t dst = size_t(pos_ & mask_);
     size_t src = (dst - dist) & mask_;
     pos_ += len;
-    if (dist >= len && src + len <= size_ && dst + len <= size_) {
-      memcpy(buf_.get() + dst, buf_.get() + src, len);
+    uint8_t* w = buf_.get();
+    if (src + len <= size_ && dst + len <= size_) {  // no wrap-around
+      uint8_t* d = w + dst;
+      const uint8_t* s = w + src;
+      if (dist >= len) {
+        memcpy(d, s, len);
+      } else if (dist == 1) {
+        memset(d, *s, len);
+      } else if (dist >= 8) {  // overlapping: 8 bytes at a time never overlap within one
+        for (; len >= 8; len -= 8, d += 8, s += 8) memcpy(d, s, 8);
+        while (len--) *d++ = *s++;
+      } else {
+        while (len--) *d++ = *s++;
+      }
       return true;
     }
-    uint8_t* w = buf_.get();
     while (len--) {  // overlapping or wrapping: byte by byte, as defined
       w[dst] = w[src];
       dst = (dst + 1) & mask_;

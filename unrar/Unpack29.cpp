@@ -79,7 +79,13 @@ int Unpack29::unpack(BitInput& in, uint64_t size, bool solid, const DataSink& si
     Stop stop = ppmBlock_ ? decodePpm(in) : decodeLz(in);
     if (stop == kError) return error_ ? error_ : ERAR_BAD_DATA;
     if (stop != kNewBlock) break;
-    if (int r = readBlockHeader(in)) return r;
+    if (int r = readBlockHeader(in)) {
+      // A block that ends with the entry may announce tables that come
+      // only with the next entry: the next entry reads them.
+      if (window_.pos() != fileEnd_ || !in.pastEnd()) return r;
+      tablesRead_ = false;
+      break;
+    }
   }
   if (window_.pos() != fileEnd_) return ERAR_BAD_DATA;  // the stream ended early
   if (int r = filters_.flush(window_, fileEnd_, fileStart_, sink)) return r;

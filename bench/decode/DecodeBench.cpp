@@ -222,6 +222,7 @@ int main(int argc, char** argv) {
   };
   const Ours ours = loadOurs();
   const Unarr unarr = loadUnarr();
+  setvbuf(stdout, nullptr, _IOLBF, 0);
   printf("CPU: %s\n", cpuModel().c_str());
   if (!unarr.loaded) printf("libunarr not installed: its column stays empty (run-decode-bench.sh installs it)\n");
 

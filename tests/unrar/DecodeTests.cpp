@@ -3,6 +3,7 @@
 #include <map>
 
 #include "tests/unrar/UnrarLib.h"
+#include "unrar/Rar3Filters.h"
 #include "unrar/Unpacker.h"
 
 namespace fs = std::filesystem;
@@ -192,6 +193,76 @@ TEST(UnrarDecode, DamagedDataEndsInAnErrorCode) {
     }
   }
   if (!cases) GTEST_SKIP() << "no shared fixtures";
+}
+
+namespace {
+
+// MSB-first bits of a filter record, as the compressor writes them.
+struct RecordWriter {
+  std::vector<uint8_t> bytes;
+  size_t bit = 0;
+  void put(uint32_t value, unsigned n) {
+    for (unsigned i = n; i-- > 0; ++bit) {
+      if (bit / 8 == bytes.size()) bytes.push_back(0);
+      if (value >> i & 1) bytes[bit / 8] |= uint8_t(0x80 >> (bit % 8));
+    }
+  }
+  // The record's numbers: 2 selector bits, then 4, 8, 16 or 32 bits.
+  void number(uint32_t v) {
+    if (v < 16) put(v, 6);
+    else if (v < 256) put(0x100 | v, 10);
+    else if (v < 65536) put(0x20000 | v, 18);
+    else put(3, 2), put(v, 32);
+  }
+};
+
+}  // namespace
+
+// Filter records: only the standard programs run; any other program, a
+// program number never defined or a block larger than the filter memory
+// is refused.
+TEST(UnrarDecode, FilterRecordsOtherThanTheStandardProgramsAreRefused) {
+  struct Row {
+    const char* what;
+    uint32_t program, length, codeSize;
+    int expected;
+  } rows[] = {
+      {"unknown program", 1, 1000, 53, ERAR_UNKNOWN_FORMAT},
+      {"program never defined", 3, 1000, 53, ERAR_BAD_DATA},
+      {"block beyond the filter memory", 1, 0x40001, 53, ERAR_BAD_DATA},
+      {"empty program", 1, 1000, 0, ERAR_BAD_DATA},
+  };
+  for (const Row& row : rows) {
+    RecordWriter w;
+    w.number(row.program);  // 1 = the first program, defined by this record
+    w.number(0);            // block start
+    w.number(row.length);
+    w.number(row.codeSize);
+    for (uint32_t i = 0; i < row.codeSize; ++i) w.put(i * 7 + 1, 8);  // not a standard program's code
+    unrar::Rar3Filters filters;
+    EXPECT_EQ(filters.add(0x80 | 0x20, w.bytes.data(), w.bytes.size(), 0), row.expected) << row.what;
+  }
+}
+
+// An archive behind a prefix libarchive does not look past (a picture)
+// extracts as it lists: RAR 5 data, one volume and a volume set (RAR 4 data:
+// Rar.jpeg.jpg in the table above).
+TEST(UnrarDecode, ArchiveBehindAPrefixExtractsAsItLists) {
+  const fs::path rar = LUMESKAR_SHARED_FIXTURES;
+  if (!fs::exists(rar)) GTEST_SKIP() << "no shared fixtures";
+  TempDir dir;
+  const std::string prefix = "\xFF\xD8\xFF\xE0" + std::string(3000, 'j');
+  writeFile(dir / "solid.jpg", prefix + readFile(rar / "test_read_format_rar5_solid.rar"));
+  for (int i = 1; i <= 8; ++i) {
+    std::string name = "test_read_format_rar5_multiarchive.part0" + std::to_string(i) + ".rar";
+    writeFile(dir / name, (i == 1 ? prefix : "") + readFile(rar / name));
+  }
+  for (const char* first : {"solid.jpg", "test_read_format_rar5_multiarchive.part01.rar"}) {
+    RunResult r = runArchive(dir / first, RAR_TEST, "");
+    EXPECT_EQ(r.endCode, ERAR_END_ARCHIVE) << first;
+    EXPECT_GE(r.codes.size(), 2u) << first;
+    for (size_t i = 0; i < r.codes.size(); ++i) EXPECT_EQ(r.codes[i], 0) << first << ": " << r.names[i];
+  }
 }
 
 // A RAR 2.x archive comment sits in the main header, packed with the RAR

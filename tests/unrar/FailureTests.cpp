@@ -303,20 +303,26 @@ TEST(UnrarComments, CommentSizeAndState) {
 }
 
 TEST(UnrarComments, CompressedRar4Comment) {
-  std::string fixture = std::string(LUMESKAR_SHARED_FIXTURES) + "/test_read_format_rar_subblock.rar";
-  if (!fs::exists(fixture)) GTEST_SKIP() << "no shared fixtures";
-  char buf[100];
-  RAROpenArchiveDataEx od{};
-  od.ArcName = const_cast<char*>(fixture.c_str());
-  od.CmtBuf = buf;
-  od.CmtBufSize = sizeof buf;
-  HANDLE h = UnrarLib::get().OpenArchiveEx(&od);
-  ASSERT_NE(h, nullptr);
-  EXPECT_EQ(od.CmtState, 1u);
-  EXPECT_EQ(std::string(buf), "test rar with archive comment");
-  EXPECT_EQ(od.CmtSize, 30u);
-  EXPECT_TRUE(od.Flags & ROADF_COMMENT);
-  UnrarLib::get().CloseArchive(h);
+  const fs::path fixtures = LUMESKAR_SHARED_FIXTURES;
+  const std::pair<fs::path, std::string> rows[] = {
+      {fixtures / "test_read_format_rar_subblock.rar", "test rar with archive comment"},
+      {fixtures.parent_path() / "rar-sc/Rar.comment.rar", "This is a comment\n"},  // RAR 2.9 data
+  };
+  for (const auto& [fixture, text] : rows) {
+    if (!fs::exists(fixture)) GTEST_SKIP() << "no shared fixtures";
+    char buf[100];
+    RAROpenArchiveDataEx od{};
+    od.ArcName = const_cast<char*>(fixture.c_str());
+    od.CmtBuf = buf;
+    od.CmtBufSize = sizeof buf;
+    HANDLE h = UnrarLib::get().OpenArchiveEx(&od);
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(od.CmtState, 1u);
+    EXPECT_EQ(std::string(buf), text);
+    EXPECT_EQ(od.CmtSize, text.size() + 1);
+    EXPECT_TRUE(od.Flags & ROADF_COMMENT);
+    UnrarLib::get().CloseArchive(h);
+  }
 }
 
 // A link whose target passes through another link from the archive must not

@@ -2,25 +2,18 @@
 // the RAR 2.9 decoder reads them: a block header, bytes up to the escape
 // code that ends the block, then the next block's header, which may go on
 // with the same model.
-#include <algorithm>
+#include <cstddef>
 #include <cstdint>
-#include <cstring>
 
 #include "unrar/BitInput.h"
 #include "unrar/Ppmd.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  size_t offset = 0;
-  unrar::BitInput in([&](uint8_t* buf, size_t max, size_t& got) {
-    got = std::min(max, size - offset);
-    memcpy(buf, data + offset, got);
-    offset += got;
-    return 0;
-  });
+  unrar::BitInput in(unrar::memorySource(data, size));
   unrar::PpmdModel model;
   int escChar = 2;
   // Bounds the work per input: a few bits can stand for many bytes.
-  size_t budget = 1 << 20;
+  size_t budget = 1 << 18;
   for (;;) {
     if (model.init(in, escChar) != 0) return 0;
     for (;;) {
