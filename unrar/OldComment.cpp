@@ -32,18 +32,11 @@ bool readOldComment(const std::vector<uint8_t>& mainHeader, uint64_t limit, std:
   std::string out;
   if (method == kStored) {
     out.assign(reinterpret_cast<const char*>(packed), packedSize);
-  } else {
-    std::unique_ptr<Unpacker> unpacker = method <= kBest ? makeUnpacker(unpVer, 64 * 1024) : nullptr;
-    if (!unpacker) return false;
-    BitInput in(memorySource(packed, packedSize));
-    out.reserve(unpSize);
-    int r = unpacker->unpack(in, unpSize, false, [&](const uint8_t* data, size_t n) {
-      out.append(reinterpret_cast<const char*>(data), n);
-      return 0;
-    });
-    if (r) return false;
+    if ((crc32(0, out.data(), out.size()) & 0xFFFF) != crc) return false;
+  } else if (method > kBest || !decodeRar4Comment(unpVer, std::vector<uint8_t>(packed, packed + packedSize), unpSize,
+                                                  crc, unpSize, out, 0xFFFF)) {
+    return false;
   }
-  if ((crc32(0, out.data(), out.size()) & 0xFFFF) != crc) return false;
   text = out.substr(0, size_t(std::min<uint64_t>(limit, out.size())));
   return true;
 }

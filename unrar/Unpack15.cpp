@@ -80,6 +80,8 @@ static_assert(everyByteHasCode(kShortLookup[0][0]) && everyByteHasCode(kShortLoo
               everyByteHasCode(kShortLookup[1][0]) && everyByteHasCode(kShortLookup[1][1]));
 
 constexpr size_t kMinWindow = size_t(1) << 20;
+// Steps between checks for input read past its end, as in Unpack20.cpp.
+constexpr unsigned kCheckSteps = 256;
 
 }  // namespace
 
@@ -313,10 +315,13 @@ int Unpack15::unpack(BitInput& in, uint64_t size, bool solid, const DataSink& si
     flagBits_ <<= 1;
     return bit;
   };
-  while (window_.pos() < end) {
-    if (in.overrun()) return ERAR_BAD_DATA;
-    if (window_.pending() >= flushAt) {
-      if (int r = window_.flush(window_.pos(), sink)) return r;
+  // Every step reads input; the checks come every kCheckSteps steps (see
+  // Unpack20::decode).
+  for (unsigned step = 0; window_.pos() < end; ++step) {
+    if (step % kCheckSteps == 0) {
+      if (in.overrun()) return ERAR_BAD_DATA;
+      if (window_.pending() >= flushAt)
+        if (int r = window_.flush(window_.pos(), sink)) return r;
     }
     bool ok;
     if (literalMode_) {

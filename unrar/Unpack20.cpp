@@ -48,6 +48,11 @@ constexpr int kFirstShort = 261;  // 261-268: a two-byte match
 constexpr int kNewTables = 269;
 constexpr int kFirstLong = 270;   // 270-297: a length code, then a distance
 
+// Decoding steps between two checks for input read past its end (and for
+// a window to hand out): few enough that the longest matches cannot fill
+// half a window in between.
+constexpr unsigned kCheckSteps = 256;
+
 // The window covers the largest distance the codes can express.
 constexpr size_t kMinWindow = size_t(1) << 20;
 
@@ -130,14 +135,16 @@ bool Unpack20::match(uint32_t dist, uint32_t len) {
 }
 
 // Decodes up to stream position `end`, handing out the window's bytes as
-// half of it fills. Every step reads input, so reading past the end of
-// damaged data ends the loop.
+// half of it fills. Every step reads input, so damaged data that runs past
+// its end is caught by a check every kCheckSteps steps (between checks at
+// most kCheckSteps longest matches come out, far less than half a window).
 int Unpack20::decode(BitInput& in, uint64_t end, const DataSink& sink) {
   const uint64_t flushAt = window_.size() / 2;
-  while (window_.pos() < end) {
-    if (in.overrun()) return ERAR_BAD_DATA;
-    if (window_.pending() >= flushAt) {
-      if (int r = window_.flush(window_.pos(), sink)) return r;
+  for (unsigned step = 0; window_.pos() < end; ++step) {
+    if (step % kCheckSteps == 0) {
+      if (in.overrun()) return ERAR_BAD_DATA;
+      if (window_.pending() >= flushAt)
+        if (int r = window_.flush(window_.pos(), sink)) return r;
     }
     if (audio_) {
       const int sym = audioTables_[channel_].decode(in);

@@ -28,7 +28,7 @@ std::unique_ptr<Unpacker> makeUnpacker(unsigned unpVer, size_t dictBytes) {
 }
 
 bool decodeRar4Comment(unsigned unpVer, const std::vector<uint8_t>& packed, uint64_t unpSize, uint32_t crc,
-                       uint64_t limit, std::string& comment) {
+                       uint64_t limit, std::string& comment, uint32_t crcMask) {
   if (unpSize > limit) return false;
   auto unpacker = makeUnpacker(unpVer, 0);
   if (!unpacker) return false;
@@ -38,7 +38,7 @@ bool decodeRar4Comment(unsigned unpVer, const std::vector<uint8_t>& packed, uint
     text.append(reinterpret_cast<const char*>(data), size);
     return 0;
   });
-  if (r != 0 || text.size() != unpSize || crc32(0, text.data(), text.size()) != crc) return false;
+  if (r != 0 || text.size() != unpSize || (crc32(0, text.data(), text.size()) & crcMask) != crc) return false;
   comment = std::move(text);
   return true;
 }

@@ -32,10 +32,11 @@ public:
 std::unique_ptr<Unpacker> makeUnpacker(unsigned unpVer, size_t dictBytes);
 
 // Decodes a compressed RAR 4 archive comment (the data of a "CMT"
-// sub-block) of `unpSize` bytes and checks it against `crc`. False when it
-// is damaged or longer than `limit`.
+// sub-block) of `unpSize` bytes and checks it against `crc` (the bits of
+// the CRC-32 in `crcMask`: RAR 2.x comments keep only its low 16). False
+// when it is damaged or longer than `limit`.
 bool decodeRar4Comment(unsigned unpVer, const std::vector<uint8_t>& packed, uint64_t unpSize, uint32_t crc,
-                       uint64_t limit, std::string& comment);
+                       uint64_t limit, std::string& comment, uint32_t crcMask = 0xFFFFFFFF);
 
 // Unpack versions one decoder object handles alike (a solid stream keeps
 // its decoder only while the family stays the same).
