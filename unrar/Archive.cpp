@@ -1,5 +1,6 @@
 #include "unrar/Archive.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -13,6 +14,7 @@
 #include "platform/AlignedBuffer.h"
 #include "unrar/Blake2.h"
 #include "unrar/Bytes.h"
+#include "unrar/OldComment.h"
 #include "unrar/Output.h"
 #include "unrar/ReadAhead.h"
 #include "unrar/Text.h"
@@ -96,6 +98,7 @@ int Archive::open(const std::string& path, unsigned mode, unsigned opFlags) {
   volPath_ = first;
   int64_t sig = findSignature(fd_, volSize_, rar5_);
   if (sig < 0) return ERAR_BAD_ARCHIVE;
+  firstOffset_ = uint64_t(sig) - (rar5_ ? 8 : 7);  // the signature itself
   Block b;
   if (readBlock(uint64_t(sig), b) != 0) return ERAR_BAD_DATA;
   if (b.kind == BlockKind::Encryption) {
@@ -112,6 +115,7 @@ int Archive::open(const std::string& path, unsigned mode, unsigned opFlags) {
     int r = needPassword();
     return r ? r : ERAR_UNKNOWN_FORMAT;
   }
+  if (!rar5_ && (flags_ & ROADF_COMMENT)) hasComment_ = readOldComment(b.raw, kCommentLimit, comment_);
   return readComment(pos_);
 }
 
@@ -130,7 +134,7 @@ int Archive::readComment(uint64_t pos) {
     if (b.file.method == 0) {
       if (b.file.hasCrc && crc32(0, packed.data(), packed.size()) != b.file.crc) return 0;
       text.assign(packed.begin(), packed.end());
-    } else if (rar5_ || !decodeRar4Comment(b.raw, packed, kCommentLimit, text)) {
+    } else if (rar5_ || !decodeRar4Comment(b.file.unpVer, packed, b.file.unpSize, b.file.crc, 16 * kCommentLimit, text)) {
       return 0;
     }
     comment_ = text.substr(0, std::min<size_t>(text.size(), kCommentLimit));
@@ -409,6 +413,8 @@ int Archive::pump(const DataSink& sink, uint64_t& produced) {
     return 0;
   }
 
+  if (!rar5_) return unpack4(counted, limit);
+
   // Walk the rest of the entry first: every volume it spans is then present
   // and in order before libarchive reads it, and the final CRC is known.
   if (int r = skipEntry()) return r;
@@ -421,14 +427,47 @@ int Archive::pump(const DataSink& sink, uint64_t& produced) {
   }
   if (!decoder_ || decoder_->volumes().size() < volumes_.size() ||
       !std::equal(volumes_.begin(), volumes_.end(), decoder_->volumes().begin()))
-    decoder_ = std::make_unique<Decoder>(vols);
+    decoder_ = std::make_unique<Decoder>(vols, firstOffset_);
   // libarchive lists a versioned file as "name;version".
   const std::string listed = entry_.hasVersion ? entry_.name + ";" + std::to_string(entry_.version) : entry_.name;
   return decoder_->decode(ordinal_, listed, limit, counted);
 }
 
+// RAR 1.5-4 compressed data, decoded by our own decoders as the packed
+// bytes are read (across volumes). A solid entry continues the stream of
+// the entry before it, so it decodes only after that one decoded cleanly.
+int Archive::unpack4(const DataSink& sink, uint64_t limit) {
+  const int family = unpackFamily(entry_.unpVer);
+  if (!family) return ERAR_UNKNOWN_FORMAT;
+  const bool continues = entry_.solid;
+  if (continues && (!unpacker_ || unpackerFamily_ != family || !streamIntact_)) {
+    streamIntact_ = false;
+    return ERAR_BAD_DATA;  // the stream before this entry is missing or damaged
+  }
+  if (!unpacker_ || unpackerFamily_ != family) {
+    unpacker_ = makeUnpacker(entry_.unpVer, size_t(entry_.dictKiB) * 1024);
+    unpackerFamily_ = family;
+    if (!unpacker_) return ERAR_UNKNOWN_FORMAT;
+  }
+  // The read buffer need not be larger than the packed data (small entries
+  // are common in solid archives).
+  const size_t block = size_t(std::clamp<uint64_t>(entry_.packSize, 4 << 10, 64 << 10));
+  BitInput in([this](uint8_t* buf, size_t size, size_t& got) { return readPacked(buf, size, got); }, block);
+  int r = unpacker_->unpack(in, limit, continues, sink);
+  streamIntact_ = r == 0;
+  return r;
+}
+
+// In a solid RAR 4 archive every entry's data continues the stream, so an
+// entry that is skipped is still decoded (without writing) for the next.
+bool Archive::decodesWhenSkipped() const {
+  return mode_ == RAR_OM_EXTRACT && !rar5_ && (flags_ & ROADF_SOLID) && entry_.method != 0 && !entry_.directory &&
+         !orphan_ && !entry_.encrypted;
+}
+
 int Archive::process(int operation, const char* destPath, const char* destName) {
   if (!haveEntry_ || entryDone_) return ERAR_UNKNOWN;
+  if (operation == RAR_SKIP && decodesWhenSkipped()) operation = RAR_TEST;
   if (mode_ != RAR_OM_EXTRACT || operation == RAR_SKIP) return skipEntry();
   int r = (operation == RAR_TEST || operation == RAR_EXTRACT) ? extract(operation, destPath, destName)
                                                               : ERAR_UNKNOWN;
@@ -443,9 +482,8 @@ int Archive::extract(int operation, const char* destPath, const char* destName) 
     return r ? r : ERAR_UNKNOWN_FORMAT;  // decryption is not available
   }
   const bool compressed = entry_.method != 0;
-  if (entry_.method > 5 || (compressed && (entry_.algoVersion != 0 || entry_.dictKiB > kMaxDictKiB)))
+  if (entry_.method > 5 || (compressed && rar5_ && (entry_.algoVersion != 0 || entry_.dictKiB > kMaxDictKiB)))
     return ERAR_UNKNOWN_FORMAT;
-  if (compressed && !rar5_ && entry_.solid) return ERAR_UNKNOWN_FORMAT;  // solid RAR 4 stream
 
   const bool writing = operation == RAR_EXTRACT;
   Target target;

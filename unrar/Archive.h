@@ -7,6 +7,7 @@
 
 #include "unrar/Blocks.h"
 #include "unrar/Decoder.h"
+#include "unrar/Unpacker.h"
 #include "unrar/unrar.h"
 
 namespace unrar {
@@ -50,6 +51,8 @@ private:
   int needPassword();
   int readComment(uint64_t pos);
   int pump(const DataSink& sink, uint64_t& produced);
+  int unpack4(const DataSink& sink, uint64_t limit);
+  bool decodesWhenSkipped() const;
   int extract(int operation, const char* destPath, const char* destName);
   int emitData(const uint8_t* data, size_t size);
 
@@ -65,6 +68,7 @@ private:
   int fd_ = -1;
   std::string volPath_;
   uint64_t volSize_ = 0;
+  uint64_t firstOffset_ = 0;  // where the archive starts in the first volume (after a prefix)
   uint64_t pos_ = 0;          // next header in the current volume
   size_t volIndex_ = 0;       // volumes opened since the first one
   uint64_t volNumber_ = 0;    // RAR 5 volume number of the current volume
@@ -84,7 +88,10 @@ private:
   size_t ordinal_ = 0;        // entry's position among listed file headers
   size_t listed_ = 0;
 
-  std::unique_ptr<Decoder> decoder_;
+  std::unique_ptr<Decoder> decoder_;          // RAR 5 compressed data (libarchive)
+  std::unique_ptr<Unpacker> unpacker_;        // RAR 1.5-4 compressed data
+  int unpackerFamily_ = 0;
+  bool streamIntact_ = false;  // the solid stream so far decoded without error
 };
 
 }  // namespace unrar

@@ -21,6 +21,16 @@ namespace unrar {
 // ERAR_* code (a read error or a missing volume).
 using PackedSource = std::function<int(uint8_t* buf, size_t size, size_t& got)>;
 
+// A source over packed bytes already in memory.
+inline PackedSource memorySource(const uint8_t* data, size_t size) {
+  return [data, size, offset = size_t(0)](uint8_t* buf, size_t max, size_t& got) mutable {
+    got = max < size - offset ? max : size - offset;
+    memcpy(buf, data + offset, got);
+    offset += got;
+    return 0;
+  };
+}
+
 class BitInput {
 public:
   // Zero bytes a decoder may read past the end before it is told about it:
@@ -31,7 +41,7 @@ public:
       : source_(std::move(source)), buf_(blockSize + kPad, 0), block_(blockSize) {}
 
   // The next 16 bits from the current position, without consuming them.
-  uint32_t peek16() {
+  [[gnu::always_inline]] uint32_t peek16() {
     if (pos_ + 4 > end_) refill();
     uint32_t v = uint32_t(buf_[pos_]) << 16 | uint32_t(buf_[pos_ + 1]) << 8 | buf_[pos_ + 2];
     return (v >> (8 - bit_)) & 0xFFFF;
@@ -72,6 +82,15 @@ public:
   bool overrun() const { return error_ != 0 || (eof_ && consumed() > total_ + kSlack); }
   // True when every packed byte has been consumed (ignoring a partial byte).
   bool atEnd() const { return eof_ && consumed() >= total_; }
+  // True once a bit past the last packed byte has been read: what was
+  // decoded last came (at least in part) from the zeros behind the data.
+  bool pastEnd() const { return eof_ && consumed() * 8 + bit_ > total_ * 8; }
+  // True when at least `n` (at most kSlack) packed bytes lie ahead,
+  // counting the byte the read position is in.
+  bool hasBytes(size_t n) {
+    if (pos_ + n > end_) refill();
+    return !eof_ || consumed() + n <= total_;
+  }
   // The source's error code, 0 when it has none.
   int error() const { return error_; }
   // Packed bytes consumed so far (whole bytes).
@@ -83,7 +102,7 @@ private:
   // Moves the unread bytes to the front and reads more behind them. Past
   // the end the buffer holds zeros, and a decoder reading on keeps getting
   // zeros while overrun() reports it.
-  void refill() {
+  [[gnu::noinline]] void refill() {
     if (eof_) {
       // Only zeros lie ahead: start the buffer over at the read position.
       base_ += pos_;

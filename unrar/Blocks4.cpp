@@ -14,10 +14,12 @@ namespace {
 enum : uint8_t { kMain = 0x73, kFile = 0x74, kNewSub = 0x7A, kEnd = 0x7B };
 
 // Extended times: for mtime, ctime, atime a 4-bit mode (present, +1 s,
-// count of 100 ns fraction bytes) and, except for mtime, a DOS time.
-void parseExtTime(ByteCursor& c, FileHeader& f) {
+// count of 100 ns fraction bytes) and, except for mtime, a DOS time. A
+// field cut short is ignored as a whole: the entry keeps the times it has.
+void parseExtTime(ByteCursor c, FileHeader& f) {
   unsigned flags = c.u16();
-  uint64_t* fields[3] = {&f.mtime, &f.ctime, &f.atime};
+  uint64_t times[3] = {f.mtime, f.ctime, f.atime};
+  uint64_t* fields[3] = {&times[0], &times[1], &times[2]};
   for (int i = 0; i < 4 && c.ok(); ++i) {
     unsigned mode = flags >> ((3 - i) * 4);
     if (!(mode & 8)) continue;
@@ -29,6 +31,10 @@ void parseExtTime(ByteCursor& c, FileHeader& f) {
     int64_t secs = int64_t(dosToUnix(dos)) + ((mode & 4) ? 1 : 0);
     *fields[i] = unixNsToFiletime(secs * 1000000000LL) + fraction;
   }
+  if (!c.ok()) return;
+  f.mtime = times[0];
+  f.ctime = times[1];
+  f.atime = times[2];
 }
 
 void parseFile(ByteCursor& c, unsigned flags, Block& b) {

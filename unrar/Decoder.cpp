@@ -4,6 +4,8 @@
 #include <archive_entry.h>
 #include <algorithm>
 #include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include "unrar/Bytes.h"
 #include "unrar/unrar.h"
@@ -35,9 +37,56 @@ bool isAscii(const char* s) {
   return true;
 }
 
+// libarchive lists an entry with a RAR 5 file-version record as
+// "name;version"; our header reader keeps the plain name.
+bool isVersionOf(const std::string& listed, const std::string& name) {
+  return listed.size() > name.size() + 1 && listed.compare(0, name.size(), name) == 0 &&
+         listed[name.size()] == ';' && listed.find_first_not_of("0123456789", name.size() + 1) == std::string::npos;
+}
+
 }  // namespace
 
-Decoder::Decoder(std::vector<std::string> volumes) : volumes_(std::move(volumes)) {}
+// One volume for libarchive's callbacks: the file from `base` on, so that
+// an archive behind a prefix reads as if it began the file.
+struct Decoder::Volume {
+  std::string path;
+  uint64_t base = 0;
+  int fd = -1;
+  std::vector<uint8_t> buf = std::vector<uint8_t>(1 << 20);
+
+  static int open(archive*, void* self) {
+    auto* v = static_cast<Volume*>(self);
+    v->fd = ::open(v->path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (v->fd < 0 || lseek(v->fd, off_t(v->base), SEEK_SET) < 0) return ARCHIVE_FATAL;
+    return ARCHIVE_OK;
+  }
+  static la_ssize_t read(archive*, void* self, const void** out) {
+    auto* v = static_cast<Volume*>(self);
+    *out = v->buf.data();
+    return ::read(v->fd, v->buf.data(), v->buf.size());
+  }
+  static la_int64_t seek(archive*, void* self, la_int64_t offset, int whence) {
+    auto* v = static_cast<Volume*>(self);
+    off_t r = lseek(v->fd, off_t(whence == SEEK_SET ? offset + la_int64_t(v->base) : offset), whence);
+    return r < off_t(v->base) ? ARCHIVE_FATAL : la_int64_t(r) - la_int64_t(v->base);
+  }
+  static la_int64_t skip(archive* a, void* self, la_int64_t request) {
+    return seek(a, self, request, SEEK_CUR) < 0 ? 0 : request;
+  }
+  static int close(archive*, void* self) {
+    auto* v = static_cast<Volume*>(self);
+    if (v->fd >= 0) ::close(v->fd);
+    v->fd = -1;
+    return ARCHIVE_OK;
+  }
+  static int next(archive* a, void* from, void* to) {
+    close(a, from);
+    return open(a, to);
+  }
+};
+
+Decoder::Decoder(std::vector<std::string> volumes, uint64_t firstOffset)
+    : volumes_(std::move(volumes)), firstOffset_(firstOffset) {}
 
 Decoder::~Decoder() {
   if (a_) archive_read_free(a_);
@@ -46,10 +95,24 @@ Decoder::~Decoder() {
 int Decoder::start() {
   a_ = newReader();
   if (!a_) return ERAR_NO_MEMORY;
-  std::vector<const char*> names;
-  for (const auto& v : volumes_) names.push_back(v.c_str());
-  names.push_back(nullptr);
-  if (archive_read_open_filenames(a_, names.data(), 1 << 20) != ARCHIVE_OK) return fail(ERAR_EOPEN);
+  if (firstOffset_ == 0) {
+    std::vector<const char*> names;
+    for (const auto& v : volumes_) names.push_back(v.c_str());
+    names.push_back(nullptr);
+    if (archive_read_open_filenames(a_, names.data(), 1 << 20) != ARCHIVE_OK) return fail(ERAR_EOPEN);
+  } else {
+    files_.clear();
+    for (const auto& path : volumes_) files_.push_back(std::make_unique<Volume>(Volume{path, files_.empty() ? firstOffset_ : 0}));
+    archive_read_set_open_callback(a_, Volume::open);
+    archive_read_set_read_callback(a_, Volume::read);
+    archive_read_set_seek_callback(a_, Volume::seek);
+    archive_read_set_skip_callback(a_, Volume::skip);
+    archive_read_set_close_callback(a_, Volume::close);
+    archive_read_set_switch_callback(a_, Volume::next);
+    archive_read_set_callback_data(a_, files_[0].get());
+    for (size_t i = 1; i < files_.size(); ++i) archive_read_append_callback_data(a_, files_[i].get());
+    if (archive_read_open1(a_) != ARCHIVE_OK) return fail(ERAR_EOPEN);
+  }
   next_ = 0;
   return 0;
 }
@@ -71,7 +134,7 @@ int Decoder::decode(size_t ordinal, const std::string& name, uint64_t limit, con
     if (next_++ == ordinal) break;
   }
   const char* listed = archive_entry_pathname_utf8(e);
-  if (listed && isAscii(listed) && name != listed) return fail(ERAR_BAD_DATA);
+  if (listed && isAscii(listed) && name != listed && !isVersionOf(listed, name)) return fail(ERAR_BAD_DATA);
 
   uint64_t produced = 0;
   for (;;) {
@@ -94,53 +157,6 @@ int Decoder::decode(size_t ordinal, const std::string& name, uint64_t limit, con
       if (int s = sink(static_cast<const uint8_t*>(buf), size)) return fail(s);
     produced += size;
   }
-}
-
-bool decodeRar4Comment(std::vector<uint8_t> header, const std::vector<uint8_t>& packed, uint64_t limit,
-                       std::string& comment) {
-  if (header.size() < 32) return false;
-  // The sub-block becomes a plain Unix file header; its CRC is recomputed.
-  header[2] = 0x74;
-  unsigned flags = header[3] | header[4] << 8;
-  flags &= ~0x0003u;  // not split
-  header[3] = uint8_t(flags);
-  header[4] = uint8_t(flags >> 8);
-  header[15] = 3;  // Unix host
-  const uint32_t mode = 0100644;
-  for (int i = 0; i < 4; ++i) header[28 + i] = uint8_t(mode >> (8 * i));
-  uint32_t crc = crc32(0, header.data() + 2, header.size() - 2);
-  header[0] = uint8_t(crc);
-  header[1] = uint8_t(crc >> 8);
-
-  std::vector<uint8_t> image = {0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x00};
-  std::vector<uint8_t> mainHeader = {0, 0, 0x73, 0x00, 0x00, 13, 0, 0, 0, 0, 0, 0, 0};
-  uint32_t mainCrc = crc32(0, mainHeader.data() + 2, mainHeader.size() - 2);
-  mainHeader[0] = uint8_t(mainCrc);
-  mainHeader[1] = uint8_t(mainCrc >> 8);
-  image.insert(image.end(), mainHeader.begin(), mainHeader.end());
-  image.insert(image.end(), header.begin(), header.end());
-  image.insert(image.end(), packed.begin(), packed.end());
-  const uint8_t end[7] = {0xC4, 0x3D, 0x7B, 0x00, 0x40, 0x07, 0x00};
-  image.insert(image.end(), end, end + 7);
-
-  archive* a = newReader();
-  if (!a) return false;
-  bool ok = false;
-  archive_entry* e;
-  if (archive_read_open_memory(a, image.data(), image.size()) == ARCHIVE_OK &&
-      archive_read_next_header(a, &e) >= ARCHIVE_WARN) {
-    std::string text;
-    char buf[16384];
-    la_ssize_t n;
-    while ((n = archive_read_data(a, buf, sizeof buf)) > 0 && text.size() < limit)
-      text.append(buf, size_t(n));
-    if (n == 0) {
-      comment = text.substr(0, size_t(std::min<uint64_t>(limit, text.size())));
-      ok = true;
-    }
-  }
-  archive_read_free(a);
-  return ok;
 }
 
 }  // namespace unrar

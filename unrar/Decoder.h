@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,7 +19,9 @@ using DataSink = std::function<int(const uint8_t* data, size_t size)>;
 
 class Decoder {
 public:
-  explicit Decoder(std::vector<std::string> volumes);
+  // `firstOffset`: where the archive starts in the first volume, behind a
+  // prefix libarchive would not look past (a picture, say).
+  explicit Decoder(std::vector<std::string> volumes, uint64_t firstOffset = 0);
   ~Decoder();
   Decoder(const Decoder&) = delete;
   Decoder& operator=(const Decoder&) = delete;
@@ -33,14 +36,13 @@ private:
   int start();
   int fail(int code);
 
+  struct Volume;
+
   std::vector<std::string> volumes_;
+  uint64_t firstOffset_;
+  std::vector<std::unique_ptr<Volume>> files_;  // the volumes as libarchive reads them
   archive* a_ = nullptr;
   size_t next_ = 0;  // ordinal of the entry the next header read returns
 };
-
-// Decodes a RAR 4 compressed archive comment (a "CMT" sub-block header as
-// stored, and its packed data) by presenting it to libarchive as a file.
-bool decodeRar4Comment(std::vector<uint8_t> header, const std::vector<uint8_t>& packed, uint64_t limit,
-                       std::string& comment);
 
 }  // namespace unrar

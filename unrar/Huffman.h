@@ -46,18 +46,20 @@ public:
       if (lengths[i]) symbols_[fill[lengths[i]]++] = uint16_t(i);
     used_ = index;
 
-    // Quick table: every kQuickBits-bit prefix that holds a whole code.
-    for (uint32_t q = 0; q < (1u << kQuickBits); ++q) {
-      uint32_t bits = q << (16 - kQuickBits);
-      unsigned n = 1;
-      while (n <= kMaxLength && bits >= limit_[n]) ++n;
-      if (n > kQuickBits) {
-        quickLength_[q] = 0;  // longer code or none: slow path
-        continue;
+    // Quick table: every kQuickBits-bit prefix that holds a whole code,
+    // filled code by code; the other prefixes (longer codes or none) take
+    // the slow path.
+    memset(quickLength_, 0, sizeof quickLength_);
+    for (unsigned n = 1; n <= kQuickBits; ++n) {
+      const unsigned span = 1u << (kQuickBits - n);
+      unsigned q = base_[n] >> (16 - kQuickBits);
+      for (unsigned k = 0; k < lengthCount[n]; ++k) {
+        const uint16_t symbol = symbols_[position_[n] + k];
+        for (unsigned j = 0; j < span; ++j, ++q) {
+          quickLength_[q] = uint8_t(n);
+          quickSymbol_[q] = symbol;
+        }
       }
-      unsigned pos = position_[n] + ((bits - base_[n]) >> (16 - n));
-      quickLength_[q] = uint8_t(n);
-      quickSymbol_[q] = pos < used_ ? symbols_[pos] : uint16_t(0xFFFF);
     }
     return true;
   }
@@ -68,7 +70,7 @@ public:
     uint32_t q = bits >> (16 - kQuickBits);
     if (unsigned n = quickLength_[q]) {
       in.skip(n);
-      return quickSymbol_[q] == 0xFFFF ? -1 : quickSymbol_[q];
+      return quickSymbol_[q];
     }
     unsigned n = kQuickBits + 1;
     while (n <= kMaxLength && bits >= limit_[n]) ++n;

@@ -9,10 +9,17 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <sys/mman.h>
 
 #include "unrar/Decoder.h"
 
 namespace unrar {
+
+// Returns a window's pages to the system.
+struct WindowUnmap {
+  size_t size = 0;
+  void operator()(uint8_t* p) const { munmap(p, size); }
+};
 
 class LzWindow {
 public:
@@ -22,9 +29,11 @@ public:
     size_t want = 1;
     while (want < size) want <<= 1;
     if (want <= size_) return true;
-    std::unique_ptr<uint8_t[]> fresh(new (std::nothrow) uint8_t[want]);
-    if (!fresh) return false;
-    memset(fresh.get(), 0, want);
+    // Fresh zero pages from the system, touched only as they are used: no
+    // cost for the part of a large window a small entry never reaches.
+    void* p = mmap(nullptr, want, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p == MAP_FAILED) return false;
+    Buffer fresh(static_cast<uint8_t*>(p), WindowUnmap{want});
     if (buf_)  // a solid stream that needs more room: keep the recent bytes
       for (uint64_t p = pos_ > size_ ? pos_ - size_ : 0; p < pos_; ++p) fresh[p & (want - 1)] = buf_[p & mask_];
     buf_ = std::move(fresh);
@@ -55,11 +64,22 @@ public:
     size_t dst = size_t(pos_ & mask_);
     size_t src = (dst - dist) & mask_;
     pos_ += len;
-    if (dist >= len && src + len <= size_ && dst + len <= size_) {
-      memcpy(buf_.get() + dst, buf_.get() + src, len);
+    uint8_t* w = buf_.get();
+    if (src + len <= size_ && dst + len <= size_) {  // no wrap-around
+      uint8_t* d = w + dst;
+      const uint8_t* s = w + src;
+      if (dist >= len) {
+        memcpy(d, s, len);
+      } else if (dist == 1) {
+        memset(d, *s, len);
+      } else if (dist >= 8) {  // overlapping: 8 bytes at a time never overlap within one
+        for (; len >= 8; len -= 8, d += 8, s += 8) memcpy(d, s, 8);
+        while (len--) *d++ = *s++;
+      } else {
+        while (len--) *d++ = *s++;
+      }
       return true;
     }
-    uint8_t* w = buf_.get();
     while (len--) {  // overlapping or wrapping: byte by byte, as defined
       w[dst] = w[src];
       dst = (dst + 1) & mask_;
@@ -85,7 +105,8 @@ public:
   void markFlushed(uint64_t upTo) { flushed_ = std::max(flushed_, std::min(upTo, pos_)); }
 
 private:
-  std::unique_ptr<uint8_t[]> buf_;
+  using Buffer = std::unique_ptr<uint8_t[], WindowUnmap>;
+  Buffer buf_;
   size_t size_ = 0, mask_ = 0;
   uint64_t pos_ = 0, flushed_ = 0;
 };

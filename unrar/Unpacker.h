@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "unrar/BitInput.h"
 #include "unrar/Decoder.h"
@@ -28,6 +30,13 @@ public:
 // The decoder for `unpVer` with a window of at least `dictBytes`; null for
 // a version it does not know.
 std::unique_ptr<Unpacker> makeUnpacker(unsigned unpVer, size_t dictBytes);
+
+// Decodes a compressed RAR 4 archive comment (the data of a "CMT"
+// sub-block) of `unpSize` bytes and checks it against `crc` (the bits of
+// the CRC-32 in `crcMask`: RAR 2.x comments keep only its low 16). False
+// when it is damaged or longer than `limit`.
+bool decodeRar4Comment(unsigned unpVer, const std::vector<uint8_t>& packed, uint64_t unpSize, uint32_t crc,
+                       uint64_t limit, std::string& comment, uint32_t crcMask = 0xFFFFFFFF);
 
 // Unpack versions one decoder object handles alike (a solid stream keeps
 // its decoder only while the family stays the same).
