@@ -13,8 +13,8 @@ struct Range {
 
 // Zero-width: combining marks, zero-width spaces and joiners, variation selectors.
 constexpr Range kZeroWidth[] = {
-    {0x0300, 0x036F}, {0x0483, 0x0489}, {0x0591, 0x05BD}, {0x0610, 0x061A}, {0x064B, 0x065F},
-    {0x1AB0, 0x1AFF}, {0x1DC0, 0x1DFF}, {0x200B, 0x200F}, {0x2060, 0x2064}, {0x20D0, 0x20FF},
+    {0x0300, 0x036F}, {0x0483, 0x0489}, {0x0591, 0x05BD}, {0x0610, 0x061A},   {0x064B, 0x065F},
+    {0x1AB0, 0x1AFF}, {0x1DC0, 0x1DFF}, {0x200B, 0x200F}, {0x2060, 0x2064},   {0x20D0, 0x20FF},
     {0xFE00, 0xFE0F}, {0xFE20, 0xFE2F}, {0xFEFF, 0xFEFF}, {0xE0100, 0xE01EF},
 };
 
@@ -38,8 +38,8 @@ constexpr Range kWide[] = {
 template <size_t N>
 bool In(const Range (&ranges)[N], char32_t c) {
   // The ranges are sorted: find the first that ends at or after c.
-  auto it = std::lower_bound(std::begin(ranges), std::end(ranges), c,
-                             [](const Range& r, char32_t v) { return r.last < v; });
+  auto it =
+      std::lower_bound(std::begin(ranges), std::end(ranges), c, [](const Range& r, char32_t v) { return r.last < v; });
   return it != std::end(ranges) && it->first <= c;
 }
 

@@ -115,7 +115,9 @@ void TForm1::DestroyExtractor() {
 
 void TForm1::Label5Click() { extraction->ExtractClicked(); }
 
-void TForm1::popupdirboxKeyUp(QKeyEvent* e) { PromptKey(*this, e, popupdir, popupdirbox, extract::FolderPrompt::Extract); }
+void TForm1::popupdirboxKeyUp(QKeyEvent* e) {
+  PromptKey(*this, e, popupdir, popupdirbox, extract::FolderPrompt::Extract);
+}
 
 void TForm1::sfvpopupboxKeyUp(QKeyEvent* e) {
   PromptKey(*this, e, sfvpopuppanel, sfvpopupbox, extract::FolderPrompt::AfterCheck);

@@ -63,8 +63,8 @@ bool FitFallbackGlyphsToCells(QTextDocument* document, const QFont& font) {
       if (IsCp437Character(p.code)) continue;
       auto spacing = spacingOf.constFind(p.code);
       if (spacing == spacingOf.constEnd())
-        spacing = spacingOf.insert(p.code, p.cells * kCellW - metrics.horizontalAdvance(text.mid(
-                                                                  qsizetype(p.offset), qsizetype(p.units))));
+        spacing = spacingOf.insert(
+            p.code, p.cells * kCellW - metrics.horizontalAdvance(text.mid(qsizetype(p.offset), qsizetype(p.units))));
       const int at = block.position() + int(p.offset);
       if (at != runEnd || *spacing != runSpacing) {
         flush();

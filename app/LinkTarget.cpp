@@ -15,7 +15,9 @@ bool IsAsciiAlnum(char c) { return std::isalnum(static_cast<unsigned char>(c)) &
 
 // Characters of an address's local part that can be handed on as they are:
 // none that would start a header, a query or an escape in a mailto: target.
-bool IsLocalChar(char c) { return IsAsciiAlnum(c) || std::string_view(".!#$*+-/^_~").find(c) != std::string_view::npos; }
+bool IsLocalChar(char c) {
+  return IsAsciiAlnum(c) || std::string_view(".!#$*+-/^_~").find(c) != std::string_view::npos;
+}
 
 bool IsDomainChar(char c) { return IsAsciiAlnum(c) || c == '-' || c == '.'; }
 
@@ -36,7 +38,8 @@ std::string WebTarget(std::string_view word) {
   const std::size_t start = SchemeStart(word);
   if (start == std::string_view::npos) return {};
   std::string target(word.substr(start));
-  const auto art = std::find_if(target.begin(), target.end(), [](char c) { return static_cast<unsigned char>(c) > 127; });
+  const auto art =
+      std::find_if(target.begin(), target.end(), [](char c) { return static_cast<unsigned char>(c) > 127; });
   target.erase(art, target.end());
   while (!target.empty() && std::string_view(".,;:!?'\")]}>").find(target.back()) != std::string_view::npos)
     target.pop_back();

@@ -49,6 +49,4 @@ std::vector<std::u16string> SplitLines(std::u16string_view text) { return Split(
 void RemoveEmptyLines(std::vector<std::string>& lines) { RemoveEmpty(lines); }
 void RemoveEmptyLines(std::vector<std::u16string>& lines) { RemoveEmpty(lines); }
 
-std::vector<std::u16string> NfoLines(std::string_view file) {
-  return SplitLines(DecodeText(WithoutSauce(file)).text);
-}
+std::vector<std::u16string> NfoLines(std::string_view file) { return SplitLines(DecodeText(WithoutSauce(file)).text); }

@@ -1,7 +1,7 @@
 #include "app/NfoView.h"
 
-#include <QPainter>
 #include <QPaintEvent>
+#include <QPainter>
 #include <QTextBlock>
 #include <QTextLayout>
 

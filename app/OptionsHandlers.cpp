@@ -9,6 +9,7 @@
 
 #include "app/Dialogs.h"
 #include "app/Unit1.h"
+#include "app/WindowOptionsPanel.h"
 #include "platform/DirSearch.h"
 #include "platform/Launch.h"
 #include "platform/ProgramDir.h"
@@ -18,7 +19,6 @@
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsLoadSave.h"
 #include "settings/SettingsLocation.h"
-#include "app/WindowOptionsPanel.h"
 
 using settings::Option;
 
@@ -108,7 +108,7 @@ void TForm1::aotcbClick() { RunReporting(*this, settings::AlwaysOnTopClicked); }
 
 void TForm1::assocfilesClick() {
   const platform::Result done = assocfiles->isChecked() ? settings::RegisterAssociation(platform::ProgramPath())
-                                                         : settings::UnregisterAssociation();
+                                                        : settings::UnregisterAssociation();
   if (!done) ReportError(FromLocal(done.message()));
 }
 

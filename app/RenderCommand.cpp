@@ -60,8 +60,8 @@ std::optional<int> RunRenderCommand(int argc, char** argv) {
   if (const std::optional<std::string> value = parsed.Value(cli::kColumns.longName)) {
     const auto [end, ec] = std::from_chars(value->data(), value->data() + value->size(), columns);
     if (ec != std::errc() || end != value->data() + value->size() || columns < 1 || columns > kMaxColumns)
-      return UsageError(parsed, "--columns needs a whole number from 1 to " + std::to_string(kMaxColumns) +
-                                    ", not '" + *value + "'");
+      return UsageError(
+          parsed, "--columns needs a whole number from 1 to " + std::to_string(kMaxColumns) + ", not '" + *value + "'");
   }
   if (SameFile(input, output)) return Fail("will not write the picture over " + input + " itself");
 
@@ -89,8 +89,9 @@ std::optional<int> RunRenderCommand(int argc, char** argv) {
   if (!LoadTerminalFont()) return Fail("the built-in 6x8 font could not be loaded");
 
   const QImage image = DrawNfoImage(lines, columns);
-  if (image.isNull()) return Fail("not enough memory for a picture of " + std::to_string(width) + " x " +
-                                  std::to_string(height) + " pixels");
+  if (image.isNull())
+    return Fail("not enough memory for a picture of " + std::to_string(width) + " x " + std::to_string(height) +
+                " pixels");
   QSaveFile file(QString::fromLocal8Bit(output));
   QImageWriter writer(&file, "png");
   if (!file.open(QIODevice::WriteOnly) || !writer.write(image) || !file.commit())

@@ -14,8 +14,7 @@ std::string_view WithoutSauce(std::string_view file) {
 
   const size_t comments = static_cast<unsigned char>(record[kCommentCountOffset]);
   const size_t block = 5 + comments * kCommentLineSize;
-  if (comments > 0 && art.size() >= block && art.substr(art.size() - block, 5) == "COMNT")
-    art.remove_suffix(block);
+  if (comments > 0 && art.size() >= block && art.substr(art.size() - block, 5) == "COMNT") art.remove_suffix(block);
   if (!art.empty() && art.back() == '\x1A') art.remove_suffix(1);
   return art;
 }

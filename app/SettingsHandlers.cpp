@@ -5,11 +5,11 @@
 
 #include "app/Dialogs.h"
 #include "app/Unit1.h"
+#include "app/WindowOptionsPanel.h"
 #include "platform/ProgramDir.h"
 #include "settings/Association.h"
 #include "settings/SettingsLoadSave.h"
 #include "settings/SettingsLocation.h"
-#include "app/WindowOptionsPanel.h"
 
 bool TForm1::LoadSettings() {
   WindowOptionsPanel panel(*this);

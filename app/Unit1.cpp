@@ -236,8 +236,8 @@ void TForm1::BuildPrompts() {
     p.panel = Place(new TPanel(this), 72, 200, 393, 65);
     p.title = MakeLabel(p.panel, QStringLiteral("Extract to Directory"), 8, p.titleTop, 132, 16, FontB());
     p.shape = MakeShape(p.panel, 8, 16, 377, 3);
-    p.hint = MakeLabel(p.panel, QStringLiteral("Type a directory to extract this release to..."), 184, 18, 200,
-                       13, FontS());
+    p.hint =
+        MakeLabel(p.panel, QStringLiteral("Type a directory to extract this release to..."), 184, 18, 200, 13, FontS());
     p.box = MakeFlatEdit(p.panel, 8, 40, 353, 19);
     p.box->installEventFilter(this);
     p.button = Place(new QPushButton(QStringLiteral("..."), p.panel), 368, 40, 17, 17);
@@ -277,7 +277,9 @@ void TForm1::BuildOptionsPanel() {
   mylab3->hide();
   // Two lines: the caption is wider than the panel on one.
   assocfiles = MakeCheck(
-      p, QStringLiteral("Associate .nfo files with Lumeskar in the file manager\n(this is required for optimum performance)"),
+      p,
+      QStringLiteral(
+          "Associate .nfo files with Lumeskar in the file manager\n(this is required for optimum performance)"),
       8, 32, 433, 26);
   Button2 = Place(new QPushButton(QStringLiteral("Apply"), p), 336, 296, 73, 25);
   Button3 = Place(new QPushButton(QStringLiteral("Cancel"), p), 408, 296, 65, 25);
@@ -287,8 +289,8 @@ void TForm1::BuildOptionsPanel() {
   extracttodircb = MakeCheck(g, QStringLiteral("Extract to Directory"), 10, 22, 127, 17);
   extracttodir = MakeFlatEdit(g, 139, 22, 294, 19);
   extracttodir->setEnabled(false);
-  choosecb = MakeCheck(g, QStringLiteral("I want to choose where to extract when I check the release"), 10, 48, 311,
-                       17);
+  choosecb =
+      MakeCheck(g, QStringLiteral("I want to choose where to extract when I check the release"), 10, 48, 311, 17);
   choosecb->setChecked(true);
   afterextbox = MakeCheck(g, QStringLiteral("After Extraction, Run"), 10, 74, 119, 17);
   afterextrun = MakeFlatEdit(g, 139, 72, 294, 19);
@@ -313,8 +315,8 @@ void TForm1::BuildOptionsPanel() {
   pluginbutton->hide();
 
   // Tab order of the options panel.
-  QWidget* order[] = {assocfiles, Button2,     Button3,   extracttodir, afterextrun, afterextbox, extracttodircb,
-                      binbutton,  cuebutton,   choosecb,  wwrapcb,      aotcb,       pluginbutton};
+  QWidget* order[] = {assocfiles, Button2,   Button3,  extracttodir, afterextrun, afterextbox, extracttodircb,
+                      binbutton,  cuebutton, choosecb, wwrapcb,      aotcb,       pluginbutton};
   for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
 }
 
@@ -359,18 +361,25 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::KeyRelease: {
       auto* key = static_cast<QKeyEvent*>(event);
       if (key->isAutoRepeat()) break;
-      if (watched == edit) editKeyUp(key);
-      else if (watched == popupdirbox) popupdirboxKeyUp(key);
-      else if (watched == sfvpopupbox) sfvpopupboxKeyUp(key);
+      if (watched == edit)
+        editKeyUp(key);
+      else if (watched == popupdirbox)
+        popupdirboxKeyUp(key);
+      else if (watched == sfvpopupbox)
+        sfvpopupboxKeyUp(key);
       break;
     }
     case QEvent::MouseMove:
-      if (watched == edit->viewport()) editMouseMove(static_cast<QMouseEvent*>(event));
-      else if (watched == Memo1->viewport()) Memo1MouseMove(static_cast<QMouseEvent*>(event));
+      if (watched == edit->viewport())
+        editMouseMove(static_cast<QMouseEvent*>(event));
+      else if (watched == Memo1->viewport())
+        Memo1MouseMove(static_cast<QMouseEvent*>(event));
       break;
     case QEvent::MouseButtonRelease:
-      if (watched == edit->viewport()) editMouseUp(static_cast<QMouseEvent*>(event));
-      else if (watched == Memo1->viewport()) Memo1MouseUp(static_cast<QMouseEvent*>(event));
+      if (watched == edit->viewport())
+        editMouseUp(static_cast<QMouseEvent*>(event));
+      else if (watched == Memo1->viewport())
+        Memo1MouseUp(static_cast<QMouseEvent*>(event));
       if (IsMiddleClickOnText(watched, event)) return true;  // a link click, never a paste
       break;
     case QEvent::MouseButtonPress:
@@ -380,8 +389,7 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::MouseButtonDblClick:
       if (IsMiddleClickOnText(watched, event)) return true;
       break;
-    default:
-      break;
+    default: break;
   }
   return QWidget::eventFilter(watched, event);
 }

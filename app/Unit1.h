@@ -86,7 +86,7 @@ class TForm1 : public QWidget {
   TClickLabel* helplab = nullptr;
   TClickLabel* transparentlab = nullptr;
   TClickLabel* cancelab = nullptr;
-  TNfoView* edit = nullptr;  // the .nfo text
+  TNfoView* edit = nullptr;              // the .nfo text
   ProgressStrip* progressbar = nullptr;  // thin bar between viewer and status strip
 
   // Extraction-folder prompts.

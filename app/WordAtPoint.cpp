@@ -33,9 +33,7 @@ bool IsWebLink(std::string_view word) {
   return std::any_of(kSchemes.begin(), kSchemes.end(), [&](std::string_view s) { return ContainsNoCase(word, s); });
 }
 
-bool IsMailLink(std::string_view word) {
-  return word.find('@') != word.npos && word.find('.') != word.npos;
-}
+bool IsMailLink(std::string_view word) { return word.find('@') != word.npos && word.find('.') != word.npos; }
 
 PointerShape PointerFor(std::string_view word) {
   if (IsWebLink(word) || IsMailLink(word)) return PointerShape::Hand;

@@ -17,8 +17,8 @@
 namespace cli {
 
 struct Option {
-  char shortName = 0;            // 0: no short form
-  std::string_view longName;     // without the dashes; names the option in Given
+  char shortName = 0;         // 0: no short form
+  std::string_view longName;  // without the dashes; names the option in Given
   bool takesValue = false;
 };
 
@@ -35,14 +35,14 @@ struct Program {
 };
 
 struct Given {
-  std::string_view name;         // the option's long name
+  std::string_view name;  // the option's long name
   std::string value;
 };
 
 struct Parsed {
-  std::vector<Given> options;    // in the order given
+  std::vector<Given> options;  // in the order given
   std::vector<std::string> operands;
-  std::string error;             // the first problem found; empty when none
+  std::string error;  // the first problem found; empty when none
 
   bool Has(std::string_view longName) const;
   // The value of the last occurrence of the option, if given.

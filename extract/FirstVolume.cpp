@@ -36,8 +36,8 @@ RarKind ClassifyRar(std::string_view name) {
 }  // namespace
 
 std::string FindFirstVolume(const std::vector<std::string>& names) {
-  const std::string* starter = nullptr;     // last plain or first-part ".rar"
-  const std::string* laterPart = nullptr;   // last ".partN.rar" with N != 1
+  const std::string* starter = nullptr;    // last plain or first-part ".rar"
+  const std::string* laterPart = nullptr;  // last ".partN.rar" with N != 1
   for (const auto& name : names) {
     switch (ClassifyRar(name)) {
       case RarKind::Plain:

@@ -56,8 +56,10 @@ size_t TStringList::LowerBound(const std::string& s) const {
   size_t lo = 0, hi = items_.size();
   while (lo < hi) {
     size_t mid = lo + (hi - lo) / 2;
-    if (CompareText(items_[mid], s) < 0) lo = mid + 1;
-    else hi = mid;
+    if (CompareText(items_[mid], s) < 0)
+      lo = mid + 1;
+    else
+      hi = mid;
   }
   return lo;
 }

@@ -53,8 +53,7 @@ struct TComment {
 // Event types. Position is the running count of data bytes delivered for the
 // entry being extracted; it is 64 bits wide so that entries over 2 GiB count
 // correctly.
-using TProcessDataProcN =
-    std::function<int(TRAR* Sender, unsigned char* Addr, int BlockSize, int64_t Position)>;
+using TProcessDataProcN = std::function<int(TRAR* Sender, unsigned char* Addr, int BlockSize, int64_t Position)>;
 using TChangeVolProcN = std::function<int(TRAR* Sender, char* ArcName, int Mode)>;
 using TErrorProc = std::function<void(TRAR* Sender, int Error)>;
 using TCommentProc = std::function<void(TRAR* Sender, const TComment& Comment)>;
@@ -63,8 +62,7 @@ using TFileBeingExtracted = std::function<void(TRAR* Sender, const RARHeaderData
 using TFileExtracted = std::function<void(TRAR* Sender, const RARHeaderData& eFile, bool Result)>;
 using TFileBeingTested = std::function<void(TRAR* Sender, const RARHeaderData& eFile)>;
 using TFileTested = std::function<void(TRAR* Sender, const RARHeaderData& eFile, bool Result)>;
-using TReqPassword =
-    std::function<void(TRAR* Sender, const RARHeaderData& eFile, std::string& Password)>;
+using TReqPassword = std::function<void(TRAR* Sender, const RARHeaderData& eFile, std::string& Password)>;
 
 class TRAR {
  public:
@@ -87,21 +85,21 @@ class TRAR {
   // True when the library was loaded and all seven functions were found.
   bool LoadedDLL() const { return loaded_; }
 
-  std::string ArchiveName;      // the archive, or the volume to start from
-  TStringList FilesToExtract;   // entries to extract; empty = every entry
-  TStringList FilesToTest;      // kept, not used by any operation
-  std::string TargetDir;        // destination; empty = none is passed
-  bool Stop = false;            // stop request, honoured between entries
+  std::string ArchiveName;     // the archive, or the volume to start from
+  TStringList FilesToExtract;  // entries to extract; empty = every entry
+  TStringList FilesToTest;     // kept, not used by any operation
+  std::string TargetDir;       // destination; empty = none is passed
+  bool Stop = false;           // stop request, honoured between entries
 
   TProcessDataProcN OnProcessData;
   TChangeVolProcN OnVolumeChange;
   TErrorProc OnError;
   TCommentProc OnComment;
-  TListFileProc OnListFile;     // never raised: nothing lists an archive
+  TListFileProc OnListFile;  // never raised: nothing lists an archive
   TFileBeingExtracted OnExtracting;
   TFileExtracted OnExtract;
-  TFileBeingTested OnTesting;   // never raised
-  TFileTested OnTested;         // never raised
+  TFileBeingTested OnTesting;  // never raised
+  TFileTested OnTested;        // never raised
   TReqPassword OnReqPassword;
 
  private:

@@ -60,7 +60,8 @@ std::string NextVolumeName(const std::string& path) {
     }
     return Increment(next, dot + 2, dot + 4);
   }
-  if (!ext.empty() && ext.find_first_not_of("0123456789") == std::string::npos) return Increment(path, dot + 1, path.size());
+  if (!ext.empty() && ext.find_first_not_of("0123456789") == std::string::npos)
+    return Increment(path, dot + 1, path.size());
   return "";
 }
 

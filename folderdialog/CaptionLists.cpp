@@ -27,13 +27,13 @@ bool FindLine(const CaptionList& lines, std::string_view key, std::string* text)
 
 const CaptionList& BuiltInNewFolderCaptions() {
   static const CaptionList list = {
-      "Default=New folder",      "0009=New folder",      "0406=Ny mappe",        "0407=Neuer Ordner",
-      "0409=New folder",         "040C=Nouveau Dossier", "0410=Nuova Cartella",  "0413=Nieuwe map",
-      "0415=Nowy folder",        "0416=Nova Pasta",      "0807=Neuer Ordner",    "0809=New folder",
-      "080C=Nouveau Dossier",    "0810=Nuova Cartella",  "0C07=Neuer Ordner",    "0C09=New folder",
-      "0C0C=Nouveau Dossier",    "1007=Neuer Ordner",    "1009=New folder",      "100C=Nouveau Dossier",
-      "1407=Neuer Ordner",       "1409=New folder",      "140C=Nouveau Dossier", "1809=New folder",
-      "180C=Nouveau Dossier",    "1C09=New folder",      "2009=New folder",      "2809=New folder",
+      "Default=New folder",   "0009=New folder",      "0406=Ny mappe",        "0407=Neuer Ordner",
+      "0409=New folder",      "040C=Nouveau Dossier", "0410=Nuova Cartella",  "0413=Nieuwe map",
+      "0415=Nowy folder",     "0416=Nova Pasta",      "0807=Neuer Ordner",    "0809=New folder",
+      "080C=Nouveau Dossier", "0810=Nuova Cartella",  "0C07=Neuer Ordner",    "0C09=New folder",
+      "0C0C=Nouveau Dossier", "1007=Neuer Ordner",    "1009=New folder",      "100C=Nouveau Dossier",
+      "1407=Neuer Ordner",    "1409=New folder",      "140C=Nouveau Dossier", "1809=New folder",
+      "180C=Nouveau Dossier", "1C09=New folder",      "2009=New folder",      "2809=New folder",
       "2C09=New folder",
   };
   return list;

@@ -16,10 +16,10 @@
 namespace {
 
 enum Role {
-  kPathRole = Qt::UserRole,      // QString: file-system path, empty for a place
-  kSpecialRole,                  // int: special-folder number of a place
-  kPopulatedRole,                // bool: children listed
-  kIsDirRole,                    // bool
+  kPathRole = Qt::UserRole,  // QString: file-system path, empty for a place
+  kSpecialRole,              // int: special-folder number of a place
+  kPopulatedRole,            // bool: children listed
+  kIsDirRole,                // bool
 };
 
 QString ItemPath(const QTreeWidgetItem* item) { return item ? item->data(0, kPathRole).toString() : QString(); }
@@ -257,14 +257,12 @@ void FolderPicker::OnOk() {
     // A typed path: absolute, or relative to the selected folder.
     const QString typed = edit_->text();
     const QString base = IsDir(item) ? ItemPath(item) : QFileInfo(ItemPath(item)).path();
-    const QString candidate =
-        QDir::cleanPath(typed.startsWith('/') || base.isEmpty() ? typed : base + '/' + typed);
+    const QString candidate = QDir::cleanPath(typed.startsWith('/') || base.isEmpty() ? typed : base + '/' + typed);
     const QFileInfo info(candidate);
     if (!typed.isEmpty() && candidate.startsWith('/') && info.exists() && (info.isDir() || options_.includeFiles)) {
-      result_ = PickerItemInfo{candidate, candidate,
-                               info.isDir() ? kAttrFolder | kAttrFileSystem | kAttrFileSystemAncestor
-                                            : kAttrFileSystem,
-                               -1};
+      result_ =
+          PickerItemInfo{candidate, candidate,
+                         info.isDir() ? kAttrFolder | kAttrFileSystem | kAttrFileSystemAncestor : kAttrFileSystem, -1};
     } else if (options_.validate) {
       emit validateFailed();
       reject();  // a failed validation closes the picker without a choice
@@ -305,8 +303,8 @@ void FolderPicker::FinishRename(QTreeWidgetItem* item) {
   const QString newName = item->text(0);
   const QString newPath = oldInfo.dir().filePath(newName);
   if (newName == oldInfo.fileName()) return;
-  const bool valid = !newName.isEmpty() && !newName.contains('/') && newName != "." && newName != ".." &&
-                     !QFileInfo::exists(newPath);
+  const bool valid =
+      !newName.isEmpty() && !newName.contains('/') && newName != "." && newName != ".." && !QFileInfo::exists(newPath);
   if (!valid || !QDir().rename(oldPath, newPath)) {
     QApplication::beep();
     QSignalBlocker block(tree_);

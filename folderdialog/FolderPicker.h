@@ -66,9 +66,9 @@ class FolderPicker : public QDialog {
   const PickerItemInfo& Result() const { return result_; }
 
  signals:
-  void initialized();                          // once, when first shown
+  void initialized();                            // once, when first shown
   void selectionChanged(QTreeWidgetItem* item);  // after every change of the current item
-  void validateFailed();                       // a typed path names nothing
+  void validateFailed();                         // a typed path names nothing
 
  protected:
   void showEvent(QShowEvent* event) override;

@@ -12,9 +12,9 @@
 
 #include "folderdialog/CaptionLists.h"
 #include "folderdialog/FolderCreation.h"
+#include "folderdialog/FolderNumbers.h"
 #include "folderdialog/FolderPicker.h"
 #include "folderdialog/PathShortening.h"
-#include "folderdialog/FolderNumbers.h"
 #include "platform/LanguageId.h"
 
 namespace {
@@ -214,10 +214,23 @@ void TVnFolderDialog::SizeNewFolderButton() {
   // The standard button size for the screen density; the width grows with the caption.
   int minWidth = dpi * 75 / 96, height = dpi * 23 / 96;
   switch (dpi) {
-    case 72: case 96: minWidth = 75; height = 23; break;
-    case 120: minWidth = 93; height = 28; break;
-    case 144: minWidth = 112; height = 35; break;
-    case 192: minWidth = 150; height = 41; break;
+    case 72:
+    case 96:
+      minWidth = 75;
+      height = 23;
+      break;
+    case 120:
+      minWidth = 93;
+      height = 28;
+      break;
+    case 144:
+      minWidth = 112;
+      height = 35;
+      break;
+    case 192:
+      minWidth = 150;
+      height = 41;
+      break;
     default: break;
   }
   const int textWidth = button->fontMetrics().horizontalAdvance(button->text()) + 12;
@@ -229,8 +242,7 @@ void TVnFolderDialog::OnNewFolderButton() {
   QPointer<FolderPicker> picker = picker_;
   if (!picker) return;
   bool ok = false;
-  const QString name =
-      QInputDialog::getText(picker, newFolderCaption_, QString(), QLineEdit::Normal, QString(), &ok);
+  const QString name = QInputDialog::getText(picker, newFolderCaption_, QString(), QLineEdit::Normal, QString(), &ok);
   if (!ok || name.isEmpty() || !picker) return;
 
   reopen_ = true;

@@ -19,7 +19,7 @@ class AlignedBuffer {
   AlignedBuffer() = default;
   // `count` elements; an empty buffer (false) when memory is short.
   explicit AlignedBuffer(size_t count)
-      : data_(static_cast<T*>(::operator new(count * sizeof(T), std::align_val_t{kPageBytes}, std::nothrow))),
+      : data_(static_cast<T*>(::operator new (count * sizeof(T), std::align_val_t{kPageBytes}, std::nothrow))),
         size_(data_ ? count : 0) {}
 
   explicit operator bool() const { return data_ != nullptr; }
@@ -28,7 +28,7 @@ class AlignedBuffer {
 
  private:
   struct Free {
-    void operator()(T* p) const { ::operator delete(p, std::align_val_t{kPageBytes}); }
+    void operator()(T* p) const { ::operator delete (p, std::align_val_t{kPageBytes}); }
   };
   std::unique_ptr<T, Free> data_;
   size_t size_ = 0;

@@ -63,7 +63,7 @@ __attribute__((target("avx2,vpclmulqdq"))) inline __m256i Fold(__m256i lanes, __
 // to be called when WideCrcAvailable(). `narrow` sums short buffers and the
 // last bytes of long ones.
 __attribute__((target("avx2,vpclmulqdq"))) inline uint32_t Crc32UpdateWide(uint32_t crc, const void* data,
-                                                                            size_t length, CrcUpdateFn narrow) {
+                                                                           size_t length, CrcUpdateFn narrow) {
   using namespace crcwide;
   auto p = static_cast<const unsigned char*>(data);
   if (length < kWideCrcMinimum) return narrow(crc, p, length);

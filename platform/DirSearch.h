@@ -51,7 +51,7 @@ class NameResolver {
   std::unordered_map<std::string, Index> listings_;
 };
 
-bool FileExists(const std::string& path);    // a file, or anything but a folder
+bool FileExists(const std::string& path);  // a file, or anything but a folder
 bool FolderExists(const std::string& path);
 
 }  // namespace platform

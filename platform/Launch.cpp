@@ -152,8 +152,7 @@ LaunchResult StartDetached(const std::vector<std::string>& args) {
   while (waitpid(middle, &status, 0) < 0 && errno == EINTR) {
   }
   pid_t child = -1;
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 ||
-      ReadFull(pidPipe.fd[0], &child, sizeof child) != sizeof child) {
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || ReadFull(pidPipe.fd[0], &child, sizeof child) != sizeof child) {
     result.error = EAGAIN;
     return result;
   }

@@ -21,8 +21,6 @@ std::string ProgramDir() {
   return folder.empty() ? std::string("./") : folder;
 }
 
-std::string ProgramFileName() {
-  return FileNameOf(ProgramPath());
-}
+std::string ProgramFileName() { return FileNameOf(ProgramPath()); }
 
 }  // namespace platform

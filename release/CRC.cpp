@@ -41,13 +41,13 @@ using platform::crcmath::MultiplyModP;
 
 // x^(8 * bytes) modulo the polynomial: what moves a register past `bytes`
 // zero bytes.
-constexpr uint32_t ShiftOperator(uint64_t bytes) { return platform::crcmath::PowerModP(platform::crcmath::kXTo8, bytes); }
+constexpr uint32_t ShiftOperator(uint64_t bytes) {
+  return platform::crcmath::PowerModP(platform::crcmath::kXTo8, bytes);
+}
 
 constexpr uint32_t kWholeChunkShift = ShiftOperator(kCrcChunkBytes);
 
-uint32_t CombineWith(uint32_t first, uint32_t second, uint32_t shift) {
-  return MultiplyModP(shift, first) ^ second;
-}
+uint32_t CombineWith(uint32_t first, uint32_t second, uint32_t shift) { return MultiplyModP(shift, first) ^ second; }
 
 }  // namespace
 

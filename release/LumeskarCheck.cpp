@@ -64,8 +64,8 @@ int main(int argc, char** argv) {
     }
   }
 
-  std::printf("%zu OK, %zu MISSING, %zu BAD CRC, %zu UNREADABLE, %zu MALFORMED LINE\n", tally.ok,
-              tally.missing, tally.bad, tally.unreadable, tally.malformed);
+  std::printf("%zu OK, %zu MISSING, %zu BAD CRC, %zu UNREADABLE, %zu MALFORMED LINE\n", tally.ok, tally.missing,
+              tally.bad, tally.unreadable, tally.malformed);
   if (items.empty()) {
     std::printf("No files listed\n");
     return 1;

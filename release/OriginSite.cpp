@@ -28,8 +28,6 @@ std::optional<std::string> OriginSite(std::string_view T) {
   return site;
 }
 
-std::string FirstLine(std::string_view text) {
-  return std::string(text.substr(0, text.find_first_of("\r\n")));
-}
+std::string FirstLine(std::string_view text) { return std::string(text.substr(0, text.find_first_of("\r\n"))); }
 
 }  // namespace release

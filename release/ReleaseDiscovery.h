@@ -14,9 +14,9 @@ struct Discovery {
   // Name field of the most recent successful search; a search that finds
   // nothing leaves it as it was (callers pass in the previous value).
   std::string searchName;
-  std::string sfvfile;    // set when the release folder holds an SFV file
-  std::string cdsfv[7];   // candidate paths CD1..CD6 (index 0 unused)
-  int cdcount = 0;        // highest CDn holding an SFV file
+  std::string sfvfile;   // set when the release folder holds an SFV file
+  std::string cdsfv[7];  // candidate paths CD1..CD6 (index 0 unused)
+  int cdcount = 0;       // highest CDn holding an SFV file
 };
 
 // Searches folder `F` (ending in '/', or "" for the working folder) for

@@ -90,13 +90,9 @@ std::vector<SfvItem> ParseSfv(std::string_view text) {
     item.line = number;
     switch (ClassifySfvLine(line, &item.name, &item.crc)) {
       case SfvLineKind::Blank:
-      case SfvLineKind::Comment:
-        return;
-      case SfvLineKind::Entry:
-        item.valid = true;
-        break;
-      case SfvLineKind::Malformed:
-        break;
+      case SfvLineKind::Comment: return;
+      case SfvLineKind::Entry: item.valid = true; break;
+      case SfvLineKind::Malformed: break;
     }
     items.push_back(std::move(item));
   });

@@ -13,9 +13,9 @@ namespace release {
 // One line of an SFV text that is not blank and not a comment. Either a valid
 // entry (`valid`, with `name` and `crc`) or a line that cannot be understood.
 struct SfvItem {
-  size_t line = 0;    // 1-based line number in the SFV text
+  size_t line = 0;  // 1-based line number in the SFV text
   bool valid = false;
-  std::string name;   // as listed, with every '\' turned into '/'
+  std::string name;  // as listed, with every '\' turned into '/'
   uint32_t crc = 0;
 };
 

@@ -20,7 +20,7 @@ class VerificationUi : public RunUi {
 };
 
 struct RunSettings {
-  std::string nfoFolder;     // the .nfo file's folder with its trailing '/', or "" (working folder)
+  std::string nfoFolder;  // the .nfo file's folder with its trailing '/', or "" (working folder)
   // Called after a clean run, once the final status is shown and before the
   // window is restored: the hand-off to extraction. The run still counts as
   // busy while it runs, so the extraction it starts must not test `busy`.

@@ -65,8 +65,8 @@ void RunUpdateDesktopDatabase(const std::string& folder) {
   const gchar* argv[] = {program, "-q", folder.c_str(), nullptr};
   // Only a notification for menus and caches: its outcome is not ours to report.
   g_spawn_sync(nullptr, const_cast<gchar**>(argv), nullptr,
-               static_cast<GSpawnFlags>(G_SPAWN_STDOUT_TO_DEV_NULL | G_SPAWN_STDERR_TO_DEV_NULL), nullptr,
-               nullptr, nullptr, nullptr, nullptr, nullptr);
+               static_cast<GSpawnFlags>(G_SPAWN_STDOUT_TO_DEV_NULL | G_SPAWN_STDERR_TO_DEV_NULL), nullptr, nullptr,
+               nullptr, nullptr, nullptr, nullptr);
   g_free(program);
 }
 
@@ -83,7 +83,8 @@ platform::Result RegisterAssociation(const std::string& programPath) {
   const auto entry = DesktopEntryText(programPath);
   if (!entry) return platform::Result::Failed("Cannot register " + programPath + " as the .nfo viewer");
   const std::string path = DesktopEntryPath();
-  if (!CreateFolders(ApplicationsFolder()) || !ReplaceFileAtomically(path, *entry)) return platform::Result::Failed(UnableToWriteText(path));
+  if (!CreateFolders(ApplicationsFolder()) || !ReplaceFileAtomically(path, *entry))
+    return platform::Result::Failed(UnableToWriteText(path));
 
   AppInfoPtr app = OurApp();
   if (!app) return platform::Result::Failed("The desktop refused " + path);

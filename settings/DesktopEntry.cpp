@@ -29,7 +29,8 @@ bool IsUtf8(std::string_view s) {
       if ((cc & 0xC0) != 0x80) return false;
       cp = (cp << 6) | (cc & 0x3F);
     }
-    if ((extra == 2 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) || (extra == 3 && (cp < 0x10000 || cp > 0x10FFFF)))
+    if ((extra == 2 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) ||
+        (extra == 3 && (cp < 0x10000 || cp > 0x10FFFF)))
       return false;
     i += extra + 1;
   }
@@ -54,14 +55,9 @@ std::optional<std::string> QuoteExecProgram(std::string_view programPath) {
         quoted += "\\\\";
         quoted += c;
         break;
-      case '\\':
-        quoted += "\\\\\\\\";
-        break;
-      case '%':
-        quoted += "%%";
-        break;
-      default:
-        quoted += c;
+      case '\\': quoted += "\\\\\\\\"; break;
+      case '%': quoted += "%%"; break;
+      default: quoted += c;
     }
   }
   quoted += '"';
@@ -75,7 +71,9 @@ std::optional<std::string> DesktopEntryText(std::string_view programPath) {
          "Type=Application\n"
          "Name=Lumeskar\n"
          "Comment=Show .nfo files, check and unpack their releases\n"
-         "Exec=" + *exec + " %f\n"
+         "Exec=" +
+         *exec +
+         " %f\n"
          "Icon=lumeskar\n"
          "Terminal=false\n"
          "MimeType=text/x-nfo;\n";

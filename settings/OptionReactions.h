@@ -18,10 +18,10 @@ std::string LibraryMissingNotice(const std::string& folder);
 void ExtractToDirClicked(OptionsPanel&);
 void ChooseExtractClicked(OptionsPanel&);
 
-void AfterExtClicked(OptionsPanel&);   // the command box follows the check box
-void UseBinClicked(OptionsPanel&);     // the two radio buttons exclude each other
+void AfterExtClicked(OptionsPanel&);  // the command box follows the check box
+void UseBinClicked(OptionsPanel&);    // the two radio buttons exclude each other
 void UseCueClicked(OptionsPanel&);
-void WordWrapClicked(OptionsPanel&);   // applied to the viewer at once
+void WordWrapClicked(OptionsPanel&);  // applied to the viewer at once
 void AlwaysOnTopClicked(OptionsPanel&);
 
 // Runs the click reaction of `option` for its current state ("Associate" has

@@ -57,7 +57,7 @@ bool CreateFolders(const std::string& folder) {
   std::string f = folder;
   while (f.size() > 1 && f.back() == '/') f.pop_back();
   if (f.empty()) return true;
-  struct stat st{};
+  struct stat st {};
   if (::stat(f.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
   const auto slash = f.rfind('/');
   if (slash != std::string::npos && slash > 0 && !CreateFolders(f.substr(0, slash))) return false;
@@ -72,7 +72,7 @@ bool ReplaceFileAtomically(const std::string& path, std::string_view content) {
     std::free(real);
   }
   mode_t mode = 0666 & ~CurrentUmask();
-  struct stat st{};
+  struct stat st {};
   if (::stat(target.c_str(), &st) == 0) {
     if (!S_ISREG(st.st_mode) || ::access(target.c_str(), W_OK) != 0) return false;
     mode = st.st_mode & 07777;
@@ -100,7 +100,7 @@ bool ReplaceFileAtomically(const std::string& path, std::string_view content) {
 }
 
 bool ProfileFile::Exists() const {
-  struct stat st{};
+  struct stat st {};
   return ::stat(path_.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 

@@ -24,8 +24,7 @@ class ProfileFile {
   // needed. Fails (returns false) when the entry cannot be stored as given,
   // or the file or its folder cannot be written; the file is then unchanged.
   // With `createFolders`, missing folders above the file are created first.
-  bool WriteString(std::string_view section, std::string_view key, std::string_view value,
-                   bool createFolders = false);
+  bool WriteString(std::string_view section, std::string_view key, std::string_view value, bool createFolders = false);
 
  private:
   std::string path_;

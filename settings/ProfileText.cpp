@@ -26,10 +26,10 @@ bool EqualNoCase(std::string_view a, std::string_view b) {
 
 // One line of the file with what it means.
 struct Line {
-  std::string_view text;     // without its line break
+  std::string_view text;                    // without its line break
   std::optional<std::string_view> section;  // set for a "[name]" line
   std::optional<std::string_view> key;      // set for a key line
-  std::string_view value;    // raw text after the first '=' of a key line
+  std::string_view value;                   // raw text after the first '=' of a key line
 };
 
 Line Classify(std::string_view text) {
@@ -106,9 +106,8 @@ std::string ProfileLookup(std::string_view text, std::string_view section, std::
 }
 
 bool ProfileEntryStorable(std::string_view section, std::string_view key, std::string_view value) {
-  return IsCleanName(section) && section.find(']') == section.npos && IsCleanName(key) &&
-         key.find('=') == key.npos && key.front() != '[' && key.front() != ';' &&
-         value.find_first_of("\r\n") == value.npos;
+  return IsCleanName(section) && section.find(']') == section.npos && IsCleanName(key) && key.find('=') == key.npos &&
+         key.front() != '[' && key.front() != ';' && value.find_first_of("\r\n") == value.npos;
 }
 
 std::string ProfileUpdate(std::string_view text, std::string_view section, std::string_view key,
@@ -120,10 +119,10 @@ std::string ProfileUpdate(std::string_view text, std::string_view section, std::
 
   // Reading drops blanks around a value and then one pair of enclosing
   // quotes: a value those would change is written inside one more pair.
-  const bool enclosed = value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
-                        value.back() == value.front();
-  const bool padded = !value.empty() && (kBlanks.find(value.front()) != kBlanks.npos ||
-                                         kBlanks.find(value.back()) != kBlanks.npos);
+  const bool enclosed =
+      value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front();
+  const bool padded =
+      !value.empty() && (kBlanks.find(value.front()) != kBlanks.npos || kBlanks.find(value.back()) != kBlanks.npos);
   std::string entry;
   entry.reserve(key.size() + 3 + value.size());
   entry.append(key).append("=");

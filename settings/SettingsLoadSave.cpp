@@ -55,11 +55,11 @@ void LoadSettings(OptionsPanel& panel, const ProfileFile& file) {
 }
 
 void SaveSettings(const OptionsPanel& panel, ProfileFile& file) {
-  static constexpr Option kYesOrder[] = {Option::Associate, Option::Extract,       Option::RunAfterExt,
-                                         Option::UseBin,    Option::UseCue,        Option::ChooseExtract,
+  static constexpr Option kYesOrder[] = {Option::Associate, Option::Extract,    Option::RunAfterExt,
+                                         Option::UseBin,    Option::UseCue,     Option::ChooseExtract,
                                          Option::WordWrap,  Option::AlwaysOnTop};
-  static constexpr Option kNoOrder[] = {Option::AlwaysOnTop, Option::WordWrap,    Option::ChooseExtract,
-                                        Option::Associate,   Option::Extract,     Option::RunAfterExt,
+  static constexpr Option kNoOrder[] = {Option::AlwaysOnTop, Option::WordWrap, Option::ChooseExtract,
+                                        Option::Associate,   Option::Extract,  Option::RunAfterExt,
                                         Option::UseBin,      Option::UseCue};
   CreateFolders(file.Path().substr(0, file.Path().rfind('/') + 1));  // for the lock file; a failure shows below
   const SettingsLock lock(file.Path());

@@ -18,14 +18,13 @@ std::string HomeFolder(const char* home) {
 }
 }  // namespace
 
-std::string SettingsPathFor(const std::string& programDir, const std::string& programName,
-                            const char* xdgConfigHome, const char* home) {
+std::string SettingsPathFor(const std::string& programDir, const std::string& programName, const char* xdgConfigHome,
+                            const char* home) {
   const std::string fileName = programName + ".ini";
   const std::string beside = programDir + fileName;
   if (platform::FileExists(beside)) return beside;
-  std::string config = (xdgConfigHome && xdgConfigHome[0] == '/')
-                           ? std::string(xdgConfigHome)
-                           : platform::JoinPath(HomeFolder(home), ".config");
+  std::string config = (xdgConfigHome && xdgConfigHome[0] == '/') ? std::string(xdgConfigHome)
+                                                                  : platform::JoinPath(HomeFolder(home), ".config");
   return platform::JoinPath(platform::JoinPath(config, "lumeskar"), fileName);
 }
 

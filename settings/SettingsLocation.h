@@ -10,8 +10,8 @@
 namespace settings {
 
 // `programDir` ends in '/'. Empty or missing environment values count as unset.
-std::string SettingsPathFor(const std::string& programDir, const std::string& programName,
-                            const char* xdgConfigHome, const char* home);
+std::string SettingsPathFor(const std::string& programDir, const std::string& programName, const char* xdgConfigHome,
+                            const char* home);
 
 // The settings file of the running program.
 std::string SettingsPath();

@@ -48,7 +48,7 @@ class Source {
       size_ = e.generatedSize;
     } else if (!e.sourcePath.empty()) {
       fd_ = ::open(e.sourcePath.c_str(), O_RDONLY | O_CLOEXEC);
-      struct stat st{};
+      struct stat st {};
       if (fd_ < 0 || ::fstat(fd_, &st) != 0) Fail("cannot read", e.sourcePath);
       size_ = static_cast<uint64_t>(st.st_size);
     } else {
@@ -159,8 +159,8 @@ class SetWriter {
   // Room left in the current volume for data behind a header of `headerSize`.
   int64_t room(size_t headerSize) const {
     if (!info_.volumeSet) return INT64_MAX;
-    return static_cast<int64_t>(o_.volumeSize) - static_cast<int64_t>(pos_) -
-           static_cast<int64_t>(headerSize) - static_cast<int64_t>(endSize_);
+    return static_cast<int64_t>(o_.volumeSize) - static_cast<int64_t>(pos_) - static_cast<int64_t>(headerSize) -
+           static_cast<int64_t>(endSize_);
   }
 
   void writeEntry(const RarEntry& e, bool solid) {
@@ -193,8 +193,7 @@ class SetWriter {
       emit(blocks::FileBlock(info_, part));
       const uint64_t dataAt = pos_;
       uint32_t partCrc = copyData(src, offset, part.partSize);
-      wholeCrc = static_cast<uint32_t>(
-          crc32_combine(wholeCrc, partCrc, static_cast<z_off_t>(part.partSize)));
+      wholeCrc = static_cast<uint32_t>(crc32_combine(wholeCrc, partCrc, static_cast<z_off_t>(part.partSize)));
       part.crc = part.splitAfter ? partCrc : wholeCrc;
       patch(headerAt, blocks::FileBlock(info_, part));
       if (e.damageData && offset == 0) damageByte(dataAt, part.partSize);
@@ -314,22 +313,19 @@ RarEntry FromFile(std::string name, std::string path) {
 }
 
 std::vector<std::string> WriteRar(const std::string& folder, const std::string& baseName,
-                                  const std::vector<RarEntry>& entries,
-                                  const RarOptions& options) {
+                                  const std::vector<RarEntry>& entries, const RarOptions& options) {
   if (baseName.empty() || baseName.find('/') != std::string::npos)
     throw std::runtime_error("rarwriter: the base name must be a plain file name");
   SetWriter writer(folder.empty() ? "." : folder, baseName, options);
   return writer.write(entries);
 }
 
-std::string VolumeName(const std::string& baseName, const RarOptions& o, size_t index,
-                       size_t count) {
+std::string VolumeName(const std::string& baseName, const RarOptions& o, size_t index, size_t count) {
   const bool set = o.volumeSize > 0;
   switch (o.naming) {
     case Naming::Part: {
       if (!set) return baseName + ".rar";
-      int width = o.partDigits > 0 ? o.partDigits
-                                   : static_cast<int>(std::to_string(std::max<size_t>(count, 1)).size());
+      int width = o.partDigits > 0 ? o.partDigits : static_cast<int>(std::to_string(std::max<size_t>(count, 1)).size());
       return baseName + ".part" + Padded(index + 1, width) + ".rar";
     }
     case Naming::Old: {
@@ -337,8 +333,7 @@ std::string VolumeName(const std::string& baseName, const RarOptions& o, size_t 
       const size_t n = index - 1;  // r00 … r99, s00 … s99, …
       return baseName + "." + static_cast<char>('r' + n / 100) + Padded(n % 100, 2);
     }
-    case Naming::Numeric:
-      return baseName + "." + Padded(static_cast<uint64_t>(o.firstNumber) + index, 3);
+    case Naming::Numeric: return baseName + "." + Padded(static_cast<uint64_t>(o.firstNumber) + index, 3);
   }
   return baseName + ".rar";
 }
@@ -384,8 +379,7 @@ uint32_t Crc32Zeros(uint32_t crc, uint64_t count) {
   uint32_t block = Crc32(0, &zero, 1);  // CRC of 1 zero byte
   uint64_t blockLen = 1;
   while (count > 0) {
-    if (count & 1)
-      crc = static_cast<uint32_t>(crc32_combine(crc, block, static_cast<z_off_t>(blockLen)));
+    if (count & 1) crc = static_cast<uint32_t>(crc32_combine(crc, block, static_cast<z_off_t>(blockLen)));
     count >>= 1;
     if (count) {
       block = static_cast<uint32_t>(crc32_combine(block, block, static_cast<z_off_t>(blockLen)));

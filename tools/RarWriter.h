@@ -35,13 +35,13 @@ struct RarEntry {
   uint64_t generatedSize = 0;
   uint64_t patternSeed = 0;
   bool isDir = false;
-  std::string linkTarget;  // non-empty: a symbolic link pointing here
-  unsigned redirType = 0;  // RAR 5 link record type for linkTarget; 0 = the host's symbolic link
+  std::string linkTarget;              // non-empty: a symbolic link pointing here
+  unsigned redirType = 0;              // RAR 5 link record type for linkTarget; 0 = the host's symbolic link
   int64_t mtime = 1'600'000'000;       // seconds since 1970 (UTC)
   std::optional<uint32_t> attributes;  // host attributes; default fits host and kind
-  bool encrypted = false;     // mark as encrypted; the data itself stays plain
-  bool damageData = false;    // first stored byte altered after its CRC was taken
-  bool damageHeader = false;  // first header of the entry carries a wrong CRC
+  bool encrypted = false;              // mark as encrypted; the data itself stays plain
+  bool damageData = false;             // first stored byte altered after its CRC was taken
+  bool damageHeader = false;           // first header of the entry carries a wrong CRC
 };
 
 // Convenience makers for the common kinds of entries.
@@ -69,14 +69,12 @@ struct RarOptions {
 // I/O failure or an impossible request (e.g. a volume too small for a header);
 // nothing is left behind then.
 std::vector<std::string> WriteRar(const std::string& folder, const std::string& baseName,
-                                  const std::vector<RarEntry>& entries,
-                                  const RarOptions& options);
+                                  const std::vector<RarEntry>& entries, const RarOptions& options);
 
 // File name of volume `index` (from 0) of a set of `count` volumes. A set
 // written without a volume size is a plain archive: "name.rar" (Numeric
 // naming: "name.001" or "name.000").
-std::string VolumeName(const std::string& baseName, const RarOptions& options,
-                       size_t index, size_t count);
+std::string VolumeName(const std::string& baseName, const RarOptions& options, size_t index, size_t count);
 
 // Deterministic pseudo-random contents for large test files: byte `offset`
 // onwards of the stream for `seed`. Any slice can be regenerated on its own.

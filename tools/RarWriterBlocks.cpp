@@ -9,20 +9,17 @@ namespace {
 // RAR 4 block types and flags.
 constexpr uint8_t kMainHead = 0x73, kFileHead = 0x74, kNewSubHead = 0x7A, kEndArc = 0x7B;
 constexpr uint16_t kLongBlock = 0x8000, kSkipIfUnknown = 0x4000;
-constexpr uint16_t kMhdVolume = 0x0001, kMhdSolid = 0x0008, kMhdNewNumbering = 0x0010,
-                   kMhdPassword = 0x0080, kMhdFirstVolume = 0x0100;
-constexpr uint16_t kLhdSplitBefore = 0x0001, kLhdSplitAfter = 0x0002, kLhdPassword = 0x0004,
-                   kLhdSolid = 0x0010, kLhdDirectory = 0x00E0, kLhdLarge = 0x0100,
-                   kLhdUnicode = 0x0200, kLhdSalt = 0x0400;
+constexpr uint16_t kMhdVolume = 0x0001, kMhdSolid = 0x0008, kMhdNewNumbering = 0x0010, kMhdPassword = 0x0080,
+                   kMhdFirstVolume = 0x0100;
+constexpr uint16_t kLhdSplitBefore = 0x0001, kLhdSplitAfter = 0x0002, kLhdPassword = 0x0004, kLhdSolid = 0x0010,
+                   kLhdDirectory = 0x00E0, kLhdLarge = 0x0100, kLhdUnicode = 0x0200, kLhdSalt = 0x0400;
 constexpr uint16_t kEarcNextVolume = 0x0001, kEarcVolNumber = 0x0008;
 constexpr uint8_t kRar4HostWin32 = 2, kRar4HostUnix = 3;
 constexpr uint8_t kRar4UnpVer = 29, kMethodStore = 0x30;
 
 // RAR 5 block types and flags.
-constexpr uint64_t kType5Main = 1, kType5File = 2, kType5Service = 3, kType5Crypt = 4,
-                   kType5End = 5;
-constexpr uint64_t kHfl5Extra = 0x0001, kHfl5Data = 0x0002, kHfl5SplitBefore = 0x0008,
-                   kHfl5SplitAfter = 0x0010;
+constexpr uint64_t kType5Main = 1, kType5File = 2, kType5Service = 3, kType5Crypt = 4, kType5End = 5;
+constexpr uint64_t kHfl5Extra = 0x0001, kHfl5Data = 0x0002, kHfl5SplitBefore = 0x0008, kHfl5SplitAfter = 0x0010;
 constexpr uint64_t kMhfl5Volume = 0x0001, kMhfl5VolNumber = 0x0002, kMhfl5Solid = 0x0004;
 constexpr uint64_t kFhfl5Directory = 0x0001, kFhfl5UnixTime = 0x0002, kFhfl5Crc = 0x0004;
 constexpr uint64_t kCompSolid = 0x0040;
@@ -85,14 +82,11 @@ uint32_t DefaultAttributes(Host host, const RarEntry& e) {
   return e.linkTarget.empty() || e.redirType > kRedirWinSymlink ? kModeFile : kModeLink;
 }
 
-uint32_t Attributes(Host host, const RarEntry& e) {
-  return e.attributes ? *e.attributes : DefaultAttributes(host, e);
-}
+uint32_t Attributes(Host host, const RarEntry& e) { return e.attributes ? *e.attributes : DefaultAttributes(host, e); }
 
 // The fields shared by RAR 4 file and service headers.
-Bytes Rar4FileLike(uint8_t type, uint16_t flags, uint64_t packSize, uint64_t unpSize,
-                   uint8_t host, uint32_t crc, uint32_t ftime, uint32_t attr,
-                   const std::string& name) {
+Bytes Rar4FileLike(uint8_t type, uint16_t flags, uint64_t packSize, uint64_t unpSize, uint8_t host, uint32_t crc,
+                   uint32_t ftime, uint32_t attr, const std::string& name) {
   const bool large = packSize > 0xFFFFFFFFull || unpSize > 0xFFFFFFFFull;
   if (large) flags |= kLhdLarge;
   if (!IsAscii(name)) flags |= kLhdUnicode;  // a name without NUL is UTF-8
@@ -134,15 +128,14 @@ Bytes Rar4File(const ArchiveInfo& info, const EntryPart& p) {
     if (c == '/') c = '\\';
   // A Unix link keeps its target as the entry's data.
   const uint8_t host = info.host == Host::Windows ? kRar4HostWin32 : kRar4HostUnix;
-  return SealRar4(Rar4FileLike(kFileHead, flags, p.partSize, p.unpackedSize, host, p.crc,
-                               DosTime(e.mtime), Attributes(info.host, e), name),
+  return SealRar4(Rar4FileLike(kFileHead, flags, p.partSize, p.unpackedSize, host, p.crc, DosTime(e.mtime),
+                               Attributes(info.host, e), name),
                   p.breakHeaderCrc);
 }
 
 // Common tail of RAR 5 file and service headers, from the file flags on.
-Bytes Rar5FileFields(uint64_t fileFlags, uint64_t unpSize, uint32_t attr,
-                     std::optional<uint32_t> mtime, std::optional<uint32_t> crc,
-                     uint64_t compInfo, Host host, const std::string& name) {
+Bytes Rar5FileFields(uint64_t fileFlags, uint64_t unpSize, uint32_t attr, std::optional<uint32_t> mtime,
+                     std::optional<uint32_t> crc, uint64_t compInfo, Host host, const std::string& name) {
   Bytes b;
   PutVint(b, fileFlags | (mtime ? kFhfl5UnixTime : 0) | (crc ? kFhfl5Crc : 0));
   PutVint(b, unpSize);
@@ -169,9 +162,9 @@ Bytes Rar5Extra(const ArchiveInfo& info, const RarEntry& e) {
   Bytes extra;
   if (e.encrypted) {
     Bytes c;
-    PutVint(c, 0);     // encryption version: AES-256
-    PutVint(c, 0x01);  // a password check value follows
-    Put8(c, 15);       // log2 of the key derivation iterations
+    PutVint(c, 0);                 // encryption version: AES-256
+    PutVint(c, 0x01);              // a password check value follows
+    Put8(c, 15);                   // log2 of the key derivation iterations
     c += std::string(16, '\x5a');  // salt
     c += std::string(16, '\x17');  // initialisation vector
     c += std::string(12, '\x42');  // password check value
@@ -189,8 +182,7 @@ Bytes Rar5Extra(const ArchiveInfo& info, const RarEntry& e) {
 }
 
 // Header flags, extra size and data size in front of the type-specific fields.
-Bytes Rar5Head(uint64_t type, uint64_t flags, const Bytes& extra, uint64_t dataSize,
-               bool withData) {
+Bytes Rar5Head(uint64_t type, uint64_t flags, const Bytes& extra, uint64_t dataSize, bool withData) {
   Bytes b;
   PutVint(b, type);
   if (!extra.empty()) flags |= kHfl5Extra;
@@ -211,9 +203,8 @@ Bytes Rar5File(const ArchiveInfo& info, const EntryPart& p) {
   Bytes body = Rar5Head(kType5File, flags, extra, p.partSize, true);
   std::optional<uint32_t> crc;
   if (!e.isDir) crc = p.crc;
-  body += Rar5FileFields(e.isDir ? kFhfl5Directory : 0, p.unpackedSize,
-                         Attributes(info.host, e), static_cast<uint32_t>(e.mtime), crc,
-                         p.solid ? kCompSolid : 0, info.host, e.name);
+  body += Rar5FileFields(e.isDir ? kFhfl5Directory : 0, p.unpackedSize, Attributes(info.host, e),
+                         static_cast<uint32_t>(e.mtime), crc, p.solid ? kCompSolid : 0, info.host, e.name);
   body += extra;
   return SealRar5(body, p.breakHeaderCrc);
 }
@@ -222,17 +213,14 @@ Bytes Rar5File(const ArchiveInfo& info, const EntryPart& p) {
 
 uint32_t DosTime(int64_t unixTime) {
   time_t t = static_cast<time_t>(unixTime);
-  struct tm tm{};
+  struct tm tm {};
   if (!localtime_r(&t, &tm) || tm.tm_year < 80) return (0u << 25) | (1u << 21) | (1u << 16);
-  return (static_cast<uint32_t>(tm.tm_year - 80) << 25) |
-         (static_cast<uint32_t>(tm.tm_mon + 1) << 21) |
+  return (static_cast<uint32_t>(tm.tm_year - 80) << 25) | (static_cast<uint32_t>(tm.tm_mon + 1) << 21) |
          (static_cast<uint32_t>(tm.tm_mday) << 16) | (static_cast<uint32_t>(tm.tm_hour) << 11) |
          (static_cast<uint32_t>(tm.tm_min) << 5) | static_cast<uint32_t>(tm.tm_sec / 2);
 }
 
-Bytes Signature(Format format) {
-  return format == Format::Rar4 ? Bytes(kRar4Signature, 7) : Bytes(kRar5Signature, 8);
-}
+Bytes Signature(Format format) { return format == Format::Rar4 ? Bytes(kRar4Signature, 7) : Bytes(kRar5Signature, 8); }
 
 Bytes PreMainBlock(const ArchiveInfo& info) {
   if (info.format == Format::Rar4 || !info.encryptedHeaders) return {};
@@ -281,9 +269,7 @@ Bytes CommentBlock(const ArchiveInfo& info, const std::string& comment) {
   if (info.format == Format::Rar4) {
     // A stored "CMT" sub-block, as RAR 3 and later keep archive comments.
     const uint8_t host = info.host == Host::Windows ? kRar4HostWin32 : kRar4HostUnix;
-    return SealRar4(Rar4FileLike(kNewSubHead, 0, comment.size(), comment.size(), host, crc, 0, 0,
-                                 "CMT")) +
-           comment;
+    return SealRar4(Rar4FileLike(kNewSubHead, 0, comment.size(), comment.size(), host, crc, 0, 0, "CMT")) + comment;
   }
   Bytes body = Rar5Head(kType5Service, 0, {}, comment.size(), true);
   body += Rar5FileFields(0, comment.size(), 0, std::nullopt, crc, 0, info.host, "CMT");

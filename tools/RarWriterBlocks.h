@@ -18,7 +18,7 @@ inline constexpr char kRar5Signature[] = "Rar!\x1a\x07\x01\x00";  // 8 bytes
 struct ArchiveInfo {
   Format format = Format::Rar5;
   Host host = Host::Unix;
-  bool volumeSet = false;   // written with a volume size
+  bool volumeSet = false;  // written with a volume size
   bool newNumbering = false;
   bool solid = false;
   bool encryptedHeaders = false;
@@ -33,7 +33,7 @@ struct EntryPart {
   uint32_t crc = 0;           // CRC of the part (split, not last) or of the whole entry
   bool splitBefore = false;
   bool splitAfter = false;
-  bool solid = false;         // continues the solid stream of earlier entries
+  bool solid = false;  // continues the solid stream of earlier entries
   bool breakHeaderCrc = false;
 };
 

@@ -9,6 +9,7 @@
 // The volume paths are printed one per line.
 #include "tools/RarWriter.h"
 
+#include <sys/stat.h>
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -16,7 +17,6 @@
 #include <iostream>
 #include <stdexcept>
 #include <string>
-#include <sys/stat.h>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -34,15 +34,19 @@ uint64_t ParseSize(const std::string& text) {
   size_t used = 0;
   unsigned long long n = std::stoull(text, &used);
   std::string unit = text.substr(used);
-  if (unit == "k" || unit == "K") n <<= 10;
-  else if (unit == "m" || unit == "M") n <<= 20;
-  else if (unit == "g" || unit == "G") n <<= 30;
-  else if (!unit.empty()) throw std::invalid_argument("bad size " + text);
+  if (unit == "k" || unit == "K")
+    n <<= 10;
+  else if (unit == "m" || unit == "M")
+    n <<= 20;
+  else if (unit == "g" || unit == "G")
+    n <<= 30;
+  else if (!unit.empty())
+    throw std::invalid_argument("bad size " + text);
   return n;
 }
 
 RarEntry Stamped(RarEntry e, const fs::path& p) {
-  struct stat st{};
+  struct stat st {};
   if (::lstat(p.c_str(), &st) == 0) {
     e.mtime = st.st_mtime;
     e.attributes = static_cast<uint32_t>(st.st_mode);
@@ -78,16 +82,24 @@ int main(int argc, char** argv) {
         if (i + 1 >= argc) throw std::invalid_argument(a + " needs a value");
         return argv[++i];
       };
-      if (a == "--rar4") options.format = Format::Rar4;
-      else if (a == "--rar5") options.format = Format::Rar5;
-      else if (a == "--volume-size") options.volumeSize = ParseSize(value());
-      else if (a == "--comment") options.comment = value();
+      if (a == "--rar4")
+        options.format = Format::Rar4;
+      else if (a == "--rar5")
+        options.format = Format::Rar5;
+      else if (a == "--volume-size")
+        options.volumeSize = ParseSize(value());
+      else if (a == "--comment")
+        options.comment = value();
       else if (a == "--naming") {
         std::string n = value();
-        if (n == "part") options.naming = Naming::Part;
-        else if (n == "old") options.naming = Naming::Old;
-        else if (n == "numeric") options.naming = Naming::Numeric;
-        else throw std::invalid_argument("unknown naming " + n);
+        if (n == "part")
+          options.naming = Naming::Part;
+        else if (n == "old")
+          options.naming = Naming::Old;
+        else if (n == "numeric")
+          options.naming = Naming::Numeric;
+        else
+          throw std::invalid_argument("unknown naming " + n);
       } else if (a.rfind("--", 0) == 0) {
         throw std::invalid_argument("unknown option " + a);
       } else {
@@ -110,8 +122,7 @@ int main(int argc, char** argv) {
       Add(entries, p, name);
     }
     std::string folder = base.parent_path().string();
-    for (const auto& v : WriteRar(folder.empty() ? "." : folder, base.filename().string(), entries,
-                                  options))
+    for (const auto& v : WriteRar(folder.empty() ? "." : folder, base.filename().string(), entries, options))
       std::cout << v << "\n";
   } catch (const std::exception& e) {
     std::cerr << "rarwrite: " << e.what() << "\n";

@@ -62,8 +62,7 @@ void fillHeader(const Archive& a, RARHeaderDataEx* d) {
   memset(d->Hash, 0, sizeof d->Hash);
   if (f.hashType == RAR_HASH_BLAKE2) memcpy(d->Hash, f.blake2, sizeof d->Hash);
   d->RedirType = f.redirType;
-  if (d->RedirName && d->RedirNameSize > 0)
-    copyField(d->RedirName, d->RedirNameSize, unrar::utf8ToWide(f.redirTarget));
+  if (d->RedirName && d->RedirNameSize > 0) copyField(d->RedirName, d->RedirNameSize, unrar::utf8ToWide(f.redirTarget));
   d->DirTarget = f.dirTarget;
   d->MtimeLow = unsigned(f.mtime);
   d->MtimeHigh = unsigned(f.mtime >> 32);

@@ -1,15 +1,15 @@
 #include "unrar/Archive.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
-#include <dirent.h>
-#include <fcntl.h>
 #include <optional>
-#include <strings.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "platform/AlignedBuffer.h"
 #include "unrar/Blake2.h"
@@ -24,11 +24,11 @@ namespace unrar {
 
 namespace {
 
-const uint64_t kCommentLimit = 256 * 1024;      // longer comments are cut
-const uint64_t kLinkTargetLimit = 64 * 1024;    // RAR 4 symlink data
-const uint64_t kMaxDictKiB = 64 * 1024;         // largest window libarchive decodes
+const uint64_t kCommentLimit = 256 * 1024;    // longer comments are cut
+const uint64_t kLinkTargetLimit = 64 * 1024;  // RAR 4 symlink data
+const uint64_t kMaxDictKiB = 64 * 1024;       // largest window libarchive decodes
 const size_t kMaxVolumes = 100000;
-const size_t kNameBuffer = 2048;                // volume name buffer handed to callbacks
+const size_t kNameBuffer = 2048;  // volume name buffer handed to callbacks
 // Stored data moves in chunks that stay in the CPU's second-level cache
 // between the read, the CRC and the write of the same bytes (1 MiB chunks
 // measured markedly slower than 512 KiB ones).
@@ -134,7 +134,8 @@ int Archive::readComment(uint64_t pos) {
     if (b.file.method == 0) {
       if (b.file.hasCrc && crc32(0, packed.data(), packed.size()) != b.file.crc) return 0;
       text.assign(packed.begin(), packed.end());
-    } else if (rar5_ || !decodeRar4Comment(b.file.unpVer, packed, b.file.unpSize, b.file.crc, 16 * kCommentLimit, text)) {
+    } else if (rar5_ ||
+               !decodeRar4Comment(b.file.unpVer, packed, b.file.unpSize, b.file.crc, 16 * kCommentLimit, text)) {
       return 0;
     }
     comment_ = text.substr(0, std::min<size_t>(text.size(), kCommentLimit));
@@ -172,11 +173,17 @@ int Archive::askVolume(std::string& name) {
     if (cb(UCM_CHANGEVOLUMEW, callbacks.userData, LPARAM(wide), RAR_VOL_ASK) == -1) return ERAR_EOPEN;
     wide[kNameBuffer - 1] = 0;
     std::string answer = wideToUtf8(wide);
-    if (answer != name) { name = answer; return 0; }
+    if (answer != name) {
+      name = answer;
+      return 0;
+    }
     copyField(narrow, kNameBuffer, name);
     if (cb(UCM_CHANGEVOLUME, callbacks.userData, LPARAM(narrow), RAR_VOL_ASK) == -1) return ERAR_EOPEN;
     narrow[kNameBuffer - 1] = 0;
-    if (name != narrow) { name = narrow; return 0; }
+    if (name != narrow) {
+      name = narrow;
+      return 0;
+    }
   }
   if (CHANGEVOLPROC proc = callbacks.changeVolProc) {
     copyField(narrow, kNameBuffer, name);
@@ -219,7 +226,10 @@ int Archive::switchVolume() {
   int r = openVolume(name, fd, size);
   if (r && newNumbering) {
     std::string old = nextVolumeName(volPath_, false);
-    if (openVolume(old, fd, size) == 0) { name = old; r = 0; }
+    if (openVolume(old, fd, size) == 0) {
+      name = old;
+      r = 0;
+    }
   }
   // The caller may name another file or retry; a caller that keeps
   // answering without a usable file is given up on after a while.
@@ -406,8 +416,10 @@ int Archive::pump(const DataSink& sink, uint64_t& produced) {
       const bool read = !early || ahead.finish();
       if (r) return r;
       if (!read) return ERAR_EREAD;
-      if (early) got = n;
-      else if (int e = readPacked(next, kIoChunk, got)) return e;
+      if (early)
+        got = n;
+      else if (int e = readPacked(next, kIoChunk, got))
+        return e;
       std::swap(cur, next);
     }
     return 0;
@@ -469,8 +481,7 @@ int Archive::process(int operation, const char* destPath, const char* destName) 
   if (!haveEntry_ || entryDone_) return ERAR_UNKNOWN;
   if (operation == RAR_SKIP && decodesWhenSkipped()) operation = RAR_TEST;
   if (mode_ != RAR_OM_EXTRACT || operation == RAR_SKIP) return skipEntry();
-  int r = (operation == RAR_TEST || operation == RAR_EXTRACT) ? extract(operation, destPath, destName)
-                                                              : ERAR_UNKNOWN;
+  int r = (operation == RAR_TEST || operation == RAR_EXTRACT) ? extract(operation, destPath, destName) : ERAR_UNKNOWN;
   int s = skipEntry();
   return r ? r : s;
 }
@@ -490,8 +501,7 @@ int Archive::extract(int operation, const char* destPath, const char* destName) 
   if (writing)
     if (int r = resolveTarget(destPath, destName, entry_.name, target)) return r;
   Metadata meta;
-  meta.mode = entry_.unixMode ? entry_.attr & 0777
-                              : entry_.directory ? 0777 : ((entry_.attr & 1) ? 0444 : 0666);
+  meta.mode = entry_.unixMode ? entry_.attr & 0777 : entry_.directory ? 0777 : ((entry_.attr & 1) ? 0444 : 0666);
   meta.mtime = entry_.mtime;
   meta.atime = entry_.atime;
 
@@ -522,8 +532,7 @@ int Archive::extract(int operation, const char* destPath, const char* destName) 
   // checks it for compressed data only. Split entries are left to their
   // parts' checks.
   std::optional<Blake2sp> blake2;
-  if (entry_.hashType == RAR_HASH_BLAKE2 && !compressed && !entry_.splitBefore && !entry_.splitAfter)
-    blake2.emplace();
+  if (entry_.hashType == RAR_HASH_BLAKE2 && !compressed && !entry_.splitBefore && !entry_.splitAfter) blake2.emplace();
   auto sink = [&](const uint8_t* data, size_t size) -> int {
     crc = crc32(crc, data, size);
     if (blake2) blake2->update(data, size);

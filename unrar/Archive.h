@@ -20,7 +20,7 @@ struct Callbacks {
 };
 
 class Archive {
-public:
+ public:
   ~Archive();
 
   // Returns 0 or the open error (ERAR_EOPEN, ERAR_BAD_ARCHIVE, ERAR_BAD_DATA, ...).
@@ -37,7 +37,7 @@ public:
   void setPassword(const char* password);
   Callbacks callbacks;
 
-private:
+ private:
   int openVolume(std::string& path, int& fd, uint64_t& size);
   int readMain(int fd, uint64_t size, uint64_t& pos, Block& main);
   int readBlock(uint64_t offset, Block& b);
@@ -73,23 +73,23 @@ private:
   size_t volIndex_ = 0;       // volumes opened since the first one
   uint64_t volNumber_ = 0;    // RAR 5 volume number of the current volume
   bool haveEndNumber_ = false;
-  uint64_t endNumber_ = 0;    // RAR 4 end-block volume number last seen
+  uint64_t endNumber_ = 0;  // RAR 4 end-block volume number last seen
   std::vector<std::string> volumes_;
   bool atEnd_ = false;
-  int volumeError_ = 0;       // a volume change failed: the set ends there
+  int volumeError_ = 0;  // a volume change failed: the set ends there
   bool filesInVolume_ = false;
 
   bool haveEntry_ = false;
   bool entryDone_ = true;
-  bool orphan_ = false;       // continues a volume before the one opened
+  bool orphan_ = false;  // continues a volume before the one opened
   FileHeader entry_;
   bool partSplitAfter_ = false;
   uint64_t partPos_ = 0, partLeft_ = 0;
-  size_t ordinal_ = 0;        // entry's position among listed file headers
+  size_t ordinal_ = 0;  // entry's position among listed file headers
   size_t listed_ = 0;
 
-  std::unique_ptr<Decoder> decoder_;          // RAR 5 compressed data (libarchive)
-  std::unique_ptr<Unpacker> unpacker_;        // RAR 1.5-4 compressed data
+  std::unique_ptr<Decoder> decoder_;    // RAR 5 compressed data (libarchive)
+  std::unique_ptr<Unpacker> unpacker_;  // RAR 1.5-4 compressed data
   int unpackerFamily_ = 0;
   bool streamIntact_ = false;  // the solid stream so far decoded without error
 };

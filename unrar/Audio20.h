@@ -11,10 +11,10 @@
 namespace unrar {
 
 struct AudioChannel20 {
-  int weight[5] = {};    // for the four deltas and the other channel's delta
-  int delta[4] = {};     // the last deltas, newest first (delta[1..3] as differences)
+  int weight[5] = {};  // for the four deltas and the other channel's delta
+  int delta[4] = {};   // the last deltas, newest first (delta[1..3] as differences)
   int lastDelta = 0;
-  int lastByte = 0;      // the last prediction minus its coded difference
+  int lastByte = 0;  // the last prediction minus its coded difference
   unsigned count = 0;
   unsigned error[11] = {};  // summed errors: as coded, and with each weight one step down or up
 

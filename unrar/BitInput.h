@@ -32,7 +32,7 @@ inline PackedSource memorySource(const uint8_t* data, size_t size) {
 }
 
 class BitInput {
-public:
+ public:
   // Zero bytes a decoder may read past the end before it is told about it:
   // the widest look-ahead of any decoder (a 16-bit peek from the last bit).
   static constexpr size_t kSlack = 8;
@@ -96,7 +96,7 @@ public:
   // Packed bytes consumed so far (whole bytes).
   uint64_t consumed() const { return base_ + pos_; }
 
-private:
+ private:
   static constexpr size_t kPad = 64;
 
   // Moves the unread bytes to the front and reads more behind them. Past

@@ -8,13 +8,13 @@
 namespace unrar {
 
 class Blake2s {
-public:
+ public:
   // A leaf (depth 0, `offset` among 8) or the root (depth 1) of BLAKE2sp.
   Blake2s(unsigned nodeOffset, unsigned nodeDepth, bool lastNode);
   void update(const uint8_t* data, size_t size);
   void final(uint8_t out[32]);
 
-private:
+ private:
   void compress(const uint8_t block[64], bool last);
   uint32_t h_[8];
   uint64_t counter_ = 0;
@@ -24,12 +24,12 @@ private:
 };
 
 class Blake2sp {
-public:
+ public:
   Blake2sp();
   void update(const uint8_t* data, size_t size);
   void final(uint8_t out[32]);
 
-private:
+ private:
   Blake2s leaves_[8];
   uint64_t position_ = 0;  // bytes hashed so far; picks the leaf of the next block
 };

@@ -16,8 +16,8 @@ struct FileHeader {
   uint32_t crc = 0;
   bool hasCrc = false;
   uint32_t attr = 0;
-  unsigned hostOs = 3;      // 2 Windows-type host, 3 Unix-type host
-  bool unixMode = false;    // attr holds a Unix st_mode
+  unsigned hostOs = 3;    // 2 Windows-type host, 3 Unix-type host
+  bool unixMode = false;  // attr holds a Unix st_mode
   uint32_t dosTime = 0;
   uint64_t mtime = 0, ctime = 0, atime = 0;  // FILETIME, 0 when absent
   unsigned unpVer = 0;
@@ -28,10 +28,10 @@ struct FileHeader {
   unsigned redirType = 0;
   std::string redirTarget;  // UTF-8
   bool dirTarget = false;
-  unsigned hashType = 0;     // RAR_HASH_*
+  unsigned hashType = 0;  // RAR_HASH_*
   uint8_t blake2[32] = {};
-  bool hasVersion = false;   // RAR 5 file version record: an older version
-  uint64_t version = 0;      // of a file kept beside the current one
+  bool hasVersion = false;  // RAR 5 file version record: an older version
+  uint64_t version = 0;     // of a file kept beside the current one
 };
 
 enum class BlockKind { Main, File, Service, End, Encryption, Other };

@@ -1,6 +1,6 @@
 // RAR 1.5 - 4.x header blocks.
-#include <cstring>
 #include <unistd.h>
+#include <cstring>
 
 #include "unrar/Blocks.h"
 #include "unrar/Bytes.h"

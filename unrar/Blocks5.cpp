@@ -1,6 +1,6 @@
 // RAR 5 header blocks.
-#include <cstring>
 #include <unistd.h>
+#include <cstring>
 
 #include "unrar/Blocks.h"
 #include "unrar/Bytes.h"
@@ -23,7 +23,8 @@ void parseTimes(ByteCursor& c, FileHeader& f) {
   for (int i = 0; i < 3; ++i) {
     present[i] = flags & (2u << i);
     if (!present[i]) continue;
-    if (unixFormat) secs[i] = int64_t(c.u32());
+    if (unixFormat)
+      secs[i] = int64_t(c.u32());
     else {
       uint64_t low = c.u32();
       *fields[i] = low | uint64_t(c.u32()) << 32;
@@ -183,8 +184,14 @@ int64_t findSignature(int fd, uint64_t fileSize, bool& rar5) {
   if (got == size_t(-1)) return -1;
   for (size_t i = 0; i + 7 <= got; ++i) {
     if (buf[i] != sig[0] || memcmp(&buf[i], sig, 6) != 0) continue;
-    if (buf[i + 6] == 0x00) { rar5 = false; return int64_t(i + 7); }
-    if (buf[i + 6] == 0x01 && i + 8 <= got && buf[i + 7] == 0x00) { rar5 = true; return int64_t(i + 8); }
+    if (buf[i + 6] == 0x00) {
+      rar5 = false;
+      return int64_t(i + 7);
+    }
+    if (buf[i + 6] == 0x01 && i + 8 <= got && buf[i + 7] == 0x00) {
+      rar5 = true;
+      return int64_t(i + 8);
+    }
   }
   return -1;
 }

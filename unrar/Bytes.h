@@ -11,7 +11,7 @@
 namespace unrar {
 
 class ByteCursor {
-public:
+ public:
   ByteCursor(const uint8_t* data, size_t size) : p_(data), end_(data + size) {}
 
   bool ok() const { return ok_; }
@@ -36,20 +36,32 @@ public:
   }
 
   std::string bytes(size_t n) {
-    if (n > left()) { ok_ = false; p_ = end_; return {}; }
+    if (n > left()) {
+      ok_ = false;
+      p_ = end_;
+      return {};
+    }
     std::string s(reinterpret_cast<const char*>(p_), n);
     p_ += n;
     return s;
   }
 
   void skip(uint64_t n) {
-    if (n > left()) { ok_ = false; p_ = end_; return; }
+    if (n > left()) {
+      ok_ = false;
+      p_ = end_;
+      return;
+    }
     p_ += n;
   }
 
-private:
+ private:
   uint64_t take(size_t n) {
-    if (n > left()) { ok_ = false; p_ = end_; return 0; }
+    if (n > left()) {
+      ok_ = false;
+      p_ = end_;
+      return 0;
+    }
     uint64_t v = 0;
     for (size_t i = 0; i < n; ++i) v |= uint64_t(p_[i]) << (8 * i);
     p_ += n;

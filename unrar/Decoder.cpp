@@ -2,10 +2,10 @@
 
 #include <archive.h>
 #include <archive_entry.h>
-#include <algorithm>
-#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
+#include <algorithm>
+#include <cstring>
 
 #include "unrar/Bytes.h"
 #include "unrar/unrar.h"
@@ -40,8 +40,8 @@ bool isAscii(const char* s) {
 // libarchive lists an entry with a RAR 5 file-version record as
 // "name;version"; our header reader keeps the plain name.
 bool isVersionOf(const std::string& listed, const std::string& name) {
-  return listed.size() > name.size() + 1 && listed.compare(0, name.size(), name) == 0 &&
-         listed[name.size()] == ';' && listed.find_first_not_of("0123456789", name.size() + 1) == std::string::npos;
+  return listed.size() > name.size() + 1 && listed.compare(0, name.size(), name) == 0 && listed[name.size()] == ';' &&
+         listed.find_first_not_of("0123456789", name.size() + 1) == std::string::npos;
 }
 
 }  // namespace
@@ -102,7 +102,8 @@ int Decoder::start() {
     if (archive_read_open_filenames(a_, names.data(), 1 << 20) != ARCHIVE_OK) return fail(ERAR_EOPEN);
   } else {
     files_.clear();
-    for (const auto& path : volumes_) files_.push_back(std::make_unique<Volume>(Volume{path, files_.empty() ? firstOffset_ : 0}));
+    for (const auto& path : volumes_)
+      files_.push_back(std::make_unique<Volume>(Volume{path, files_.empty() ? firstOffset_ : 0}));
     archive_read_set_open_callback(a_, Volume::open);
     archive_read_set_read_callback(a_, Volume::read);
     archive_read_set_seek_callback(a_, Volume::seek);
@@ -144,8 +145,7 @@ int Decoder::decode(size_t ordinal, const std::string& name, uint64_t limit, con
     int r = archive_read_data_block(a_, &buf, &size, &offset);
     if (r == ARCHIVE_EOF) return 0;
     if (r < ARCHIVE_WARN) return fail(mapError(a_));
-    if (offset < 0 || uint64_t(offset) < produced || uint64_t(offset) > limit ||
-        size > limit - uint64_t(offset))
+    if (offset < 0 || uint64_t(offset) < produced || uint64_t(offset) > limit || size > limit - uint64_t(offset))
       return fail(ERAR_BAD_DATA);
     static const uint8_t zeros[4096] = {};
     while (produced < uint64_t(offset)) {  // a hole: the skipped bytes are zero

@@ -18,7 +18,7 @@ namespace unrar {
 using DataSink = std::function<int(const uint8_t* data, size_t size)>;
 
 class Decoder {
-public:
+ public:
   // `firstOffset`: where the archive starts in the first volume, behind a
   // prefix libarchive would not look past (a picture, say).
   explicit Decoder(std::vector<std::string> volumes, uint64_t firstOffset = 0);
@@ -32,7 +32,7 @@ public:
   // ERAR_* code; after a failure the decoder must be replaced.
   int decode(size_t ordinal, const std::string& name, uint64_t limit, const DataSink& sink);
 
-private:
+ private:
   int start();
   int fail(int code);
 

@@ -12,7 +12,7 @@
 namespace unrar {
 
 class HuffmanTable {
-public:
+ public:
   static constexpr unsigned kMaxLength = 15;
   static constexpr unsigned kQuickBits = 10;
 
@@ -80,7 +80,7 @@ public:
     return pos < used_ ? symbols_[pos] : -1;
   }
 
-private:
+ private:
   uint32_t limit_[kMaxLength + 1] = {};
   uint32_t base_[kMaxLength + 1] = {};
   unsigned position_[kMaxLength + 1] = {};

@@ -4,12 +4,12 @@
 // Decoded bytes are handed out with flush() before they can be overwritten.
 #pragma once
 
+#include <sys/mman.h>
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <memory>
-#include <sys/mman.h>
 
 #include "unrar/Decoder.h"
 
@@ -22,7 +22,7 @@ struct WindowUnmap {
 };
 
 class LzWindow {
-public:
+ public:
   // Makes the window at least `size` bytes (rounded up to a power of two).
   // A window already that large keeps its contents. False when out of memory.
   bool reserve(size_t size) {
@@ -104,7 +104,7 @@ public:
   // handed out from its own buffer).
   void markFlushed(uint64_t upTo) { flushed_ = std::max(flushed_, std::min(upTo, pos_)); }
 
-private:
+ private:
   using Buffer = std::unique_ptr<uint8_t[], WindowUnmap>;
   Buffer buf_;
   size_t size_ = 0, mask_ = 0;

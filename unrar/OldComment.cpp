@@ -24,8 +24,7 @@ bool readOldComment(const std::vector<uint8_t>& mainHeader, uint64_t limit, std:
   const size_t size = h[5] | h[6] << 8;
   const size_t unpSize = h[7] | h[8] << 8;
   const unsigned unpVer = h[9], method = h[10], crc = h[11] | h[12] << 8;
-  if (h[2] != kCommentType || size < kCommentHeaderSize || size > mainHeader.size() - kMainHeaderSize)
-    return false;
+  if (h[2] != kCommentType || size < kCommentHeaderSize || size > mainHeader.size() - kMainHeaderSize) return false;
   const uint8_t* packed = h + kCommentHeaderSize;
   const size_t packedSize = size - kCommentHeaderSize;
 

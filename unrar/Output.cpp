@@ -1,12 +1,12 @@
 #include "unrar/Output.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "platform/AlignedBuffer.h"
 #include "unrar/Text.h"
@@ -17,15 +17,23 @@ namespace unrar {
 namespace {
 
 class Fd {
-public:
+ public:
   explicit Fd(int fd = -1) : fd_(fd) {}
   ~Fd() { reset(); }
   Fd(const Fd&) = delete;
   Fd& operator=(const Fd&) = delete;
   int get() const { return fd_; }
-  int release() { int f = fd_; fd_ = -1; return f; }
-  void reset(int fd = -1) { if (fd_ >= 0) close(fd_); fd_ = fd; }
-private:
+  int release() {
+    int f = fd_;
+    fd_ = -1;
+    return f;
+  }
+  void reset(int fd = -1) {
+    if (fd_ >= 0) close(fd_);
+    fd_ = fd;
+  }
+
+ private:
   int fd_;
 };
 
@@ -37,7 +45,10 @@ mode_t currentUmask() {
       char line[128];
       unsigned v;
       while (fgets(line, sizeof line, f))
-        if (sscanf(line, "Umask: %o", &v) == 1) { m = mode_t(v); break; }
+        if (sscanf(line, "Umask: %o", &v) == 1) {
+          m = mode_t(v);
+          break;
+        }
       fclose(f);
     }
     return m;
@@ -80,10 +91,15 @@ void applyTimes(int fd, const Metadata& m) {
     int64_t ns = filetimeToUnixNs(ft);
     out.tv_sec = time_t(ns / 1000000000LL);
     out.tv_nsec = long(ns % 1000000000LL);
-    if (out.tv_nsec < 0) { out.tv_nsec += 1000000000L; --out.tv_sec; }
+    if (out.tv_nsec < 0) {
+      out.tv_nsec += 1000000000L;
+      --out.tv_sec;
+    }
   };
-  if (m.atime) toTs(m.atime, ts[0]);
-  else ts[0].tv_nsec = UTIME_OMIT;
+  if (m.atime)
+    toTs(m.atime, ts[0]);
+  else
+    ts[0].tv_nsec = UTIME_OMIT;
   toTs(m.mtime, ts[1]);
   futimens(fd, ts);
 }
@@ -102,8 +118,7 @@ bool splitSafeName(const std::string& name, std::vector<std::string>& parts) {
   parts.clear();
   // A name no path on this system can hold would only build a folder chain
   // as deep as the archive likes that no program could open again.
-  if (name.empty() || name.size() >= PATH_MAX || name[0] == '/' || name.find('\0') != std::string::npos)
-    return false;
+  if (name.empty() || name.size() >= PATH_MAX || name[0] == '/' || name.find('\0') != std::string::npos) return false;
   size_t start = 0;
   while (start <= name.size()) {
     size_t end = name.find('/', start);
@@ -124,9 +139,12 @@ int resolveTarget(const char* destPath, const char* destName, const std::string&
     size_t slash = full.rfind('/');
     std::string base = slash == std::string::npos ? full : full.substr(slash + 1);
     if (base.empty() || base == "." || base == "..") return ERAR_ECREATE;
-    if (slash == std::string::npos) t.root.assign(1, '.');
-    else if (slash == 0) t.root.assign(1, '/');
-    else t.root = full.substr(0, slash);
+    if (slash == std::string::npos)
+      t.root.assign(1, '.');
+    else if (slash == 0)
+      t.root.assign(1, '/');
+    else
+      t.root = full.substr(0, slash);
     t.parts.push_back(base);
     return 0;
   }
@@ -174,8 +192,14 @@ int OutputFile::commit(const Metadata& m) {
   applyTimes(fd_, m);
   int closed = close(fd_);
   fd_ = -1;
-  if (closed != 0) { discard(); return ERAR_EWRITE; }
-  if (renameat(dirFd_, tempName_.c_str(), dirFd_, finalName_.c_str()) != 0) { discard(); return ERAR_ECREATE; }
+  if (closed != 0) {
+    discard();
+    return ERAR_EWRITE;
+  }
+  if (renameat(dirFd_, tempName_.c_str(), dirFd_, finalName_.c_str()) != 0) {
+    discard();
+    return ERAR_ECREATE;
+  }
   tempName_.clear();
   discard();
   return 0;
@@ -221,8 +245,10 @@ static std::string containedLinkTarget(const std::string& linkTarget, size_t dep
     if (end == std::string::npos) end = linkTarget.size();
     std::string part = linkTarget.substr(start, end - start);
     if (part == "..") {
-      if (!down.empty()) down.pop_back();
-      else if (++ups > depth) return {};
+      if (!down.empty())
+        down.pop_back();
+      else if (++ups > depth)
+        return {};
     } else if (!part.empty() && part != ".") {
       down.push_back(part);
     }
@@ -252,8 +278,7 @@ int makeLinkOrCopy(const Target& t, const std::string& source, bool copy, const 
     Fd dir;
     if (int r = openParent(t, dir)) return r;
     if (!clearName(dir.get(), t.parts.back())) return ERAR_ECREATE;
-    return linkat(srcDir.get(), src.parts.back().c_str(), dir.get(), t.parts.back().c_str(), 0) == 0
-               ? 0 : ERAR_ECREATE;
+    return linkat(srcDir.get(), src.parts.back().c_str(), dir.get(), t.parts.back().c_str(), 0) == 0 ? 0 : ERAR_ECREATE;
   }
   // Only a regular file is copied: opening a FIFO that sits under the
   // source name would otherwise wait for a writer that never comes.

@@ -30,14 +30,14 @@ struct Metadata {
 };
 
 class OutputFile {
-public:
+ public:
   ~OutputFile() { discard(); }
-  int create(const Target& t);  // 0 or ERAR_ECREATE
+  int create(const Target& t);               // 0 or ERAR_ECREATE
   int write(const void* data, size_t size);  // 0 or ERAR_EWRITE
-  int commit(const Metadata& m);  // 0, ERAR_EWRITE or ERAR_ECREATE
+  int commit(const Metadata& m);             // 0, ERAR_EWRITE or ERAR_ECREATE
   void discard();
 
-private:
+ private:
   int dirFd_ = -1;
   int fd_ = -1;
   std::string tempName_, finalName_;

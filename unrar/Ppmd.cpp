@@ -470,9 +470,9 @@ int PpmdModel::Impl::decodeSymbol(BitInput& in) {
   } else {
     State* rs = minContext->oneState();
     hiBitsFlag = kTables.hb2Flag[foundState->symbol];
-    uint16_t& prob = binSumm[(rs->freq - 1u) & 127]
-                            [prevSuccess + kTables.ns2bsIndx[(suffix(minContext)->numStats - 1u) & 0xFF] +
-                             hiBitsFlag + 2 * kTables.hb2Flag[rs->symbol] + ((runLength >> 26) & 0x20)];
+    uint16_t& prob =
+        binSumm[(rs->freq - 1u) & 127][prevSuccess + kTables.ns2bsIndx[(suffix(minContext)->numStats - 1u) & 0xFF] +
+                                       hiBitsFlag + 2 * kTables.hb2Flag[rs->symbol] + ((runLength >> 26) & 0x20)];
     const unsigned mean = (prob + (1u << (kPeriodBits - 2))) >> kPeriodBits;
     if (rc.bit(in, prob)) {
       prob = uint16_t(prob + (1u << kIntBits) - mean);

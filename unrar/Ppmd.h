@@ -13,7 +13,7 @@
 namespace unrar {
 
 class PpmdModel {
-public:
+ public:
   PpmdModel();
   ~PpmdModel();
   PpmdModel(const PpmdModel&) = delete;
@@ -31,7 +31,7 @@ public:
   // start a new model before the next decodeChar()).
   int decodeChar(BitInput& in);
 
-private:
+ private:
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };

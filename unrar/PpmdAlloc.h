@@ -34,7 +34,7 @@ struct UnitTables {
 constexpr UnitTables kUnitTables{};
 
 class SubAllocator {
-public:
+ public:
   SubAllocator() = default;
   ~SubAllocator();
   SubAllocator(const SubAllocator&) = delete;
@@ -83,7 +83,7 @@ public:
   uint8_t* text = nullptr;
   uint8_t* unitsStart() const { return unitsStart_; }
 
-private:
+ private:
   struct [[gnu::may_alias]] Node {
     uint16_t stamp;  // 0 in a free block while gluing; units in use never have 0 here
     uint16_t nu;

@@ -11,7 +11,7 @@
 namespace unrar::ppmd {
 
 class RangeDecoder {
-public:
+ public:
   static constexpr unsigned kBinTotalBits = 14;
 
   void init(BitInput& in) {
@@ -61,7 +61,7 @@ public:
   // True once a symbol did not fit: the data is damaged.
   bool bad() const { return bad_; }
 
-private:
+ private:
   static constexpr uint32_t kTop = 1u << 24, kBot = 1u << 15;
 
   void normalize(BitInput& in) {

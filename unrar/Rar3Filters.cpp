@@ -21,7 +21,7 @@ constexpr uint32_t kMaxUserData = 0x2000 - 0x40;
 
 // MSB-first bits of a filter record held in memory; zeros past its end.
 class RecordBits {
-public:
+ public:
   RecordBits(const uint8_t* data, size_t size) : data_(data), size_(size) {}
 
   uint32_t peek16() const {
@@ -60,13 +60,15 @@ public:
   }
   bool overrun() const { return bit_ > size_ * 8; }
 
-private:
+ private:
   const uint8_t* data_;
   size_t size_;
   size_t bit_ = 0;
 };
 
-uint32_t load32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
+uint32_t load32(const uint8_t* p) {
+  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
 void store32(uint8_t* p, uint32_t v) {
   p[0] = uint8_t(v);
   p[1] = uint8_t(v >> 8);
@@ -206,12 +208,24 @@ bool filterAudio(uint8_t* mem, uint32_t size, uint32_t channels) {
           err[j] = 0;
         }
         switch (best) {
-          case 1: if (k1 >= -16) --k1; break;
-          case 2: if (k1 < 16) ++k1; break;
-          case 3: if (k2 >= -16) --k2; break;
-          case 4: if (k2 < 16) ++k2; break;
-          case 5: if (k3 >= -16) --k3; break;
-          case 6: if (k3 < 16) ++k3; break;
+          case 1:
+            if (k1 >= -16) --k1;
+            break;
+          case 2:
+            if (k1 < 16) ++k1;
+            break;
+          case 3:
+            if (k2 >= -16) --k2;
+            break;
+          case 4:
+            if (k2 < 16) ++k2;
+            break;
+          case 5:
+            if (k3 >= -16) --k3;
+            break;
+          case 6:
+            if (k3 < 16) ++k3;
+            break;
           default: break;
         }
       }
@@ -221,7 +235,6 @@ bool filterAudio(uint8_t* mem, uint32_t size, uint32_t channels) {
 }
 
 }  // namespace
-
 
 void Rar3Filters::reset() {
   programs_.clear();

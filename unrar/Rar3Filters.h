@@ -18,7 +18,7 @@
 namespace unrar {
 
 class Rar3Filters {
-public:
+ public:
   // A new stream: forgets the programs and the pending filters.
   void reset();
 
@@ -35,7 +35,7 @@ public:
   // file). Returns 0, ERAR_BAD_DATA or the sink's code.
   int flush(LzWindow& window, uint64_t upTo, uint64_t fileStart, const DataSink& sink);
 
-private:
+ private:
   enum class Type : uint8_t { Unknown, E8, E8E9, Itanium, Delta, Rgb, Audio };
   struct Program {
     Type type;

@@ -11,7 +11,7 @@
 namespace unrar {
 
 class ReadAhead {
-public:
+ public:
   ReadAhead() = default;
   ~ReadAhead();
   ReadAhead(const ReadAhead&) = delete;
@@ -23,7 +23,7 @@ public:
   // Waits for the read started last; false when it failed or came up short.
   bool finish();
 
-private:
+ private:
   enum State : int { Idle, Requested, Quit };
   void loop();
 

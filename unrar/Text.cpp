@@ -30,11 +30,21 @@ size_t decodeUtf8(const std::string& s, size_t i, uint32_t& c) {
   auto b = [&](size_t k) { return uint8_t(s[i + k]); };
   uint8_t b0 = b(0);
   size_t n;
-  if (b0 < 0x80) { c = b0; return 1; }
-  if ((b0 & 0xE0) == 0xC0) { n = 2; c = b0 & 0x1F; }
-  else if ((b0 & 0xF0) == 0xE0) { n = 3; c = b0 & 0x0F; }
-  else if ((b0 & 0xF8) == 0xF0) { n = 4; c = b0 & 0x07; }
-  else return 0;
+  if (b0 < 0x80) {
+    c = b0;
+    return 1;
+  }
+  if ((b0 & 0xE0) == 0xC0) {
+    n = 2;
+    c = b0 & 0x1F;
+  } else if ((b0 & 0xF0) == 0xE0) {
+    n = 3;
+    c = b0 & 0x0F;
+  } else if ((b0 & 0xF8) == 0xF0) {
+    n = 4;
+    c = b0 & 0x07;
+  } else
+    return 0;
   if (i + n > s.size()) return 0;
   for (size_t k = 1; k < n; ++k) {
     if ((b(k) & 0xC0) != 0x80) return 0;
@@ -53,8 +63,13 @@ std::string toValidUtf8(const std::string& s) {
   for (size_t i = 0; i < s.size();) {
     uint32_t c;
     size_t n = decodeUtf8(s, i, c);
-    if (n == 0) { appendUtf8(out, uint8_t(s[i])); ++i; }
-    else { out.append(s, i, n); i += n; }
+    if (n == 0) {
+      appendUtf8(out, uint8_t(s[i]));
+      ++i;
+    } else {
+      out.append(s, i, n);
+      i += n;
+    }
   }
   return out;
 }
@@ -65,7 +80,10 @@ std::wstring utf8ToWide(const std::string& s) {
   for (size_t i = 0; i < s.size();) {
     uint32_t c;
     size_t n = decodeUtf8(s, i, c);
-    if (n == 0) { c = uint8_t(s[i]); n = 1; }
+    if (n == 0) {
+      c = uint8_t(s[i]);
+      n = 1;
+    }
     out += wchar_t(c);
     i += n;
   }
@@ -90,11 +108,18 @@ std::string decodeRar4Name(const std::string& raw) {
   const uint32_t high = byte();
   unsigned flags = 0, flagBits = 0;
   while (pos < enc.size() && wide.size() < 4096) {
-    if (flagBits == 0) { flags = byte(); flagBits = 8; }
+    if (flagBits == 0) {
+      flags = byte();
+      flagBits = 8;
+    }
     switch (flags >> 6) {
       case 0: wide += byte(); break;
       case 1: wide += byte() | (high << 8); break;
-      case 2: { uint32_t lo = byte(); wide += lo | (byte() << 8); break; }
+      case 2: {
+        uint32_t lo = byte();
+        wide += lo | (byte() << 8);
+        break;
+      }
       default: {
         uint32_t len = byte();
         if (len & 0x80) {
@@ -102,8 +127,7 @@ std::string decodeRar4Name(const std::string& raw) {
           for (len = (len & 0x7F) + 2; len > 0 && wide.size() < ansi.size(); --len)
             wide += ((uint8_t(ansi[wide.size()]) + correction) & 0xFF) | (high << 8);
         } else {
-          for (len += 2; len > 0 && wide.size() < ansi.size(); --len)
-            wide += uint8_t(ansi[wide.size()]);
+          for (len += 2; len > 0 && wide.size() < ansi.size(); --len) wide += uint8_t(ansi[wide.size()]);
         }
       }
     }

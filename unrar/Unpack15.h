@@ -15,11 +15,11 @@
 namespace unrar {
 
 class Unpack15 final : public Unpacker {
-public:
+ public:
   explicit Unpack15(size_t dictBytes) : dictBytes_(dictBytes) {}
   int unpack(BitInput& in, uint64_t size, bool solid, const DataSink& sink) override;
 
-private:
+ private:
   // A list ordered by use: each entry holds a value in its high byte and a
   // use count in its low byte; `next[count]` is where an entry goes when
   // its count rises (entries move up past those with a lower count).
@@ -54,7 +54,7 @@ private:
   unsigned literalRun_ = 0;  // literals in a row; a long run switches to literal mode
   bool literalMode_ = false;
   bool altShortCodes_ = false;
-  unsigned repeats_ = 0;     // short repeats of the last match in a row
+  unsigned repeats_ = 0;  // short repeats of the last match in a row
   uint32_t flagBits_ = 0;
   int flagsLeft_ = 0;
 };

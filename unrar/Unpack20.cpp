@@ -33,7 +33,8 @@ constexpr CodeTable<N> codeTable(Bits bitsOf) {
 // Lengths: eight without extra bits, then four codes for each width 1-5.
 constexpr auto kLengths = codeTable<28>([](size_t i) { return uint8_t(i < 8 ? 0 : (i - 4) / 4); });
 // Distances: four without extra bits, two for each width 1-15, then 16 bits.
-constexpr auto kDistances = codeTable<48>([](size_t i) { return uint8_t(i < 4 ? 0 : std::min<size_t>(16, (i - 2) / 2)); });
+constexpr auto kDistances =
+    codeTable<48>([](size_t i) { return uint8_t(i < 4 ? 0 : std::min<size_t>(16, (i - 2) / 2)); });
 // Distances of the two-byte matches.
 constexpr auto kShortDistances = codeTable<8>([](size_t i) {
   constexpr uint8_t bits[8] = {2, 2, 3, 4, 5, 6, 6, 6};
@@ -42,11 +43,11 @@ constexpr auto kShortDistances = codeTable<8>([](size_t i) {
 static_assert(kLengths.base[27] == 224 && kDistances.base[47] == 983040 && kShortDistances.base[7] == 192);
 
 // Symbols of the main table past the literals.
-constexpr int kRepeatLast = 256;  // the last match again
-constexpr int kFirstRecent = 257; // 257-260: a recent distance with a new length
-constexpr int kFirstShort = 261;  // 261-268: a two-byte match
+constexpr int kRepeatLast = 256;   // the last match again
+constexpr int kFirstRecent = 257;  // 257-260: a recent distance with a new length
+constexpr int kFirstShort = 261;   // 261-268: a two-byte match
 constexpr int kNewTables = 269;
-constexpr int kFirstLong = 270;   // 270-297: a length code, then a distance
+constexpr int kFirstLong = 270;  // 270-297: a length code, then a distance
 
 // Decoding steps between two checks for input read past its end (and for
 // a window to hand out): few enough that the longest matches cannot fill

@@ -16,11 +16,11 @@
 namespace unrar {
 
 class Unpack20 final : public Unpacker {
-public:
+ public:
   explicit Unpack20(size_t dictBytes) : dictBytes_(dictBytes) {}
   int unpack(BitInput& in, uint64_t size, bool solid, const DataSink& sink) override;
 
-private:
+ private:
   static constexpr unsigned kMainSymbols = 298, kDistSymbols = 48, kRepSymbols = 28;
   static constexpr unsigned kAudioSymbols = 257, kMaxChannels = 4;
 

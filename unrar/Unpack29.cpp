@@ -17,7 +17,7 @@ constexpr size_t kMinWindow = 4u << 20;
 // Decoded bytes are handed out in pieces of about this size.
 constexpr uint64_t kFlushChunk = 256u << 10;
 
-constexpr uint8_t kLengthBase[28] = {0,  1,  2,  3,  4,  5,  6,  7,  8,   10,  12,  14,  16,  20,
+constexpr uint8_t kLengthBase[28] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  10,  12,  14,  16,  20,
                                      24, 28, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224};
 constexpr uint8_t kLengthBits[28] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2,
                                      2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5};
@@ -226,7 +226,7 @@ Unpack29::Stop Unpack29::decodeLz(BitInput& in) {
       }
       rememberDistance(dist);
       lastLength_ = len;
-        if (!window_.copy(dist, len)) return kError;
+      if (!window_.copy(dist, len)) return kError;
     } else if (sym == 256) {  // end of block: a new table follows, or the end of the entry
       uint32_t mark = in.peek16();
       if (mark & 0x8000) {
@@ -291,9 +291,12 @@ Unpack29::Stop Unpack29::decodePpm(BitInput& in) {
         int len = 0;
         for (int i = 0; i < 4 && len >= 0; ++i) {
           int b = ppm_->decodeChar(in);
-          if (b < 0) len = -1;
-          else if (i < 3) dist = dist << 8 | uint32_t(b);
-          else len = b;
+          if (b < 0)
+            len = -1;
+          else if (i < 3)
+            dist = dist << 8 | uint32_t(b);
+          else
+            len = b;
         }
         if (len < 0 || !window_.copy(dist + 2, uint32_t(len) + 32)) return kError;
         continue;
@@ -318,8 +321,10 @@ Unpack29::Stop Unpack29::decodePpm(BitInput& in) {
 bool Unpack29::readLzFilter(BitInput& in) {
   uint8_t flags = uint8_t(in.bits(8));
   uint32_t length = (flags & 7) + 1u;
-  if (length == 7) length = in.bits(8) + 7;
-  else if (length == 8) length = in.bits(16);
+  if (length == 7)
+    length = in.bits(8) + 7;
+  else if (length == 8)
+    length = in.bits(16);
   filterBody_.resize(length);
   for (uint8_t& b : filterBody_) b = uint8_t(in.bits(8));
   if (in.overrun()) return false;

@@ -17,11 +17,11 @@
 namespace unrar {
 
 class Unpack29 final : public Unpacker {
-public:
+ public:
   explicit Unpack29(size_t dictBytes);
   int unpack(BitInput& in, uint64_t size, bool solid, const DataSink& sink) override;
 
-private:
+ private:
   static constexpr unsigned kMainSize = 299, kDistSize = 60, kLowDistSize = 17, kRepSize = 28;
   static constexpr unsigned kTablesSize = kMainSize + kDistSize + kLowDistSize + kRepSize;
 

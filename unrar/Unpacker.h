@@ -16,7 +16,7 @@
 namespace unrar {
 
 class Unpacker {
-public:
+ public:
   virtual ~Unpacker() = default;
   // Decodes one entry of `size` bytes from `in`, handing them to `sink` in
   // chunks as they are decoded. With `solid`, the entry continues the

@@ -15,7 +15,10 @@ std::string incrementRun(std::string name, size_t first, size_t last, bool carry
   size_t i = last;
   while (i > first) {
     --i;
-    if (name[i] != '9') { ++name[i]; return name; }
+    if (name[i] != '9') {
+      ++name[i];
+      return name;
+    }
     name[i] = '0';
   }
   if (carryIntoLetter && first > 0 && std::isalpha(uint8_t(name[first - 1])) &&

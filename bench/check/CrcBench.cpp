@@ -264,8 +264,8 @@ int main(int argc, char** argv) {
               (" " + flags + " ").find(" vpclmulqdq ") != std::string::npos ? "yes" : "no",
               std::thread::hardware_concurrency());
   std::printf("ISA-L's crc32_gzip_refl dispatches to %s\n", IsalPick(flags).c_str());
-  std::printf("FileCrc32 sums with %s\n", platform::WideCrcPreferred() ? "our 256-bit VPCLMULQDQ kernel (AVX2, no AVX-512)"
-                                                                        : "ISA-L's pick");
+  std::printf("FileCrc32 sums with %s\n",
+              platform::WideCrcPreferred() ? "our 256-bit VPCLMULQDQ kernel (AVX2, no AVX-512)" : "ISA-L's pick");
 
   // ISA-L's kernels by name (exported by libisal.so.2) where present.
   std::vector<std::pair<std::string, Kernel>> kernels = {{"crc32_gzip_refl (dispatched)", crc32_gzip_refl}};

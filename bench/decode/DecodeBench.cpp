@@ -10,16 +10,16 @@
 #include <archive_entry.h>
 #include <dlfcn.h>
 #include <fcntl.h>
-#include <unistd.h>
 #include <isa-l/crc.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <functional>
-#include <ctime>
 #include <string>
 #include <vector>
 
@@ -259,8 +259,10 @@ int main(int argc, char** argv) {
     double t[3];
     for (int d = 0; d < 3; ++d) {
       t[d] = median(times[d]);
-      if (correct[d]) printf(" %12.1f", double(e.size) / t[d] / 1e6);
-      else printf(" %12s", d == 2 && !unarr.loaded ? "-" : "wrong/fails");
+      if (correct[d])
+        printf(" %12.1f", double(e.size) / t[d] / 1e6);
+      else
+        printf(" %12s", d == 2 && !unarr.loaded ? "-" : "wrong/fails");
       if (correct[d]) {
         totalTime[d] += t[d];
         totalBytes[d] += double(e.size);

@@ -26,9 +26,7 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-double Seconds(Clock::time_point since) {
-  return std::chrono::duration<double>(Clock::now() - since).count();
-}
+double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
 
 // CPU seconds (user + system) this process has used so far.
 double CpuSeconds() {
@@ -93,11 +91,10 @@ int main(int argc, char** argv) {
   const auto start = Clock::now();
   const auto volumes = rarwriter::WriteRar(
       dir, "release",
-      {rarwriter::Pattern("release.iso", (mib << 20) - (1 << 20), 42),
-       rarwriter::Pattern("release.nfo", 1 << 20, 43)},
+      {rarwriter::Pattern("release.iso", (mib << 20) - (1 << 20), 42), rarwriter::Pattern("release.nfo", 1 << 20, 43)},
       o);
-  std::printf("set: %zu volumes, %llu MiB, written in %.2f s\n", volumes.size(),
-              static_cast<unsigned long long>(mib), Seconds(start));
+  std::printf("set: %zu volumes, %llu MiB, written in %.2f s\n", volumes.size(), static_cast<unsigned long long>(mib),
+              Seconds(start));
 
   TRAR winrar(std::string(LUMESKAR_BINARY_DIR) + "/libunrar.so");
   if (!winrar.LoadedDLL()) {
@@ -131,12 +128,11 @@ int main(int argc, char** argv) {
     fs::remove(dir + "/joined.bin");
     ::sync();
     cat.push_back(TimeCat(volumes, dir + "/joined.bin"));
-    std::printf("round %d: TRAR %.3f s (cpu %.3f s), cat %.3f s\n", i + 1, extract.back(),
-                cpu.back(), cat.back());
+    std::printf("round %d: TRAR %.3f s (cpu %.3f s), cat %.3f s\n", i + 1, extract.back(), cpu.back(), cat.back());
   }
   const double e = Median(extract), c = Median(cat);
-  std::printf("median: TRAR %.3f s (%.0f MiB/s, %llu data blocks per run), cat %.3f s (%.0f MiB/s)\n",
-              e, mib / e, static_cast<unsigned long long>(blocks / rounds), c, mib / c);
+  std::printf("median: TRAR %.3f s (%.0f MiB/s, %llu data blocks per run), cat %.3f s (%.0f MiB/s)\n", e, mib / e,
+              static_cast<unsigned long long>(blocks / rounds), c, mib / c);
   std::printf("ratio TRAR / cat: %.2fx (target <= 1.10x)\n", e / c);
   // On a shared machine some rounds of either side stall; the fastest round
   // of each shows what the two do undisturbed.

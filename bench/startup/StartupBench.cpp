@@ -31,7 +31,8 @@ int ShowOnce(const char* kind, const char* nfo) {
   auto t0 = Clock::now();
   auto mark = [&](const char* what) {
     if (trace)
-      std::fprintf(stderr, "%8.1f ms  %s\n", std::chrono::duration<double, std::milli>(Clock::now() - t0).count(), what);
+      std::fprintf(stderr, "%8.1f ms  %s\n", std::chrono::duration<double, std::milli>(Clock::now() - t0).count(),
+                   what);
   };
   int argc = 1;
   char name[] = "bench_startup";
@@ -98,9 +99,12 @@ double Median(std::vector<double> v) {
 std::string TypicalNfo() {
   std::string nfo;
   for (int i = 0; i < 120; ++i) {
-    if (i % 3 == 0) nfo += std::string(78, '\xDB') + "\r\n";
-    else if (i % 3 == 1) nfo += "\xBA  Release notes line " + std::to_string(i) + std::string(50, ' ') + "\xBA\r\n\r\n";
-    else nfo += std::string(20, '\xB0') + std::string(20, '\xB1') + std::string(20, '\xB2') + "\r\n";
+    if (i % 3 == 0)
+      nfo += std::string(78, '\xDB') + "\r\n";
+    else if (i % 3 == 1)
+      nfo += "\xBA  Release notes line " + std::to_string(i) + std::string(50, ' ') + "\xBA\r\n\r\n";
+    else
+      nfo += std::string(20, '\xB0') + std::string(20, '\xB1') + std::string(20, '\xB2') + "\r\n";
   }
   return nfo;
 }
@@ -130,8 +134,7 @@ int main(int argc, char** argv) {
   }
   double b = Median(bare), l = Median(lumeskar);
   std::printf("platform: %s, %d runs each, .nfo: %s\n",
-              std::getenv("QT_QPA_PLATFORM") ? std::getenv("QT_QPA_PLATFORM") : "default display", runs,
-              nfo.c_str());
+              std::getenv("QT_QPA_PLATFORM") ? std::getenv("QT_QPA_PLATFORM") : "default display", runs, nfo.c_str());
   std::printf("bare Qt window   : %7.1f ms (median, process start to window shown)\n", b);
   std::printf("Lumeskar window  : %7.1f ms\n", l);
   std::printf("ratio            : %7.2fx (target <= 1.20x)\n", l / b);

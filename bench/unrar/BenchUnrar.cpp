@@ -41,7 +41,10 @@ double timeCat(const std::vector<std::string>& vols, const std::string& out) {
   int status = 0;
   waitpid(pid, &status, 0);
   double t = seconds(start);
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) { fprintf(stderr, "cat failed\n"); exit(1); }
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    fprintf(stderr, "cat failed\n");
+    exit(1);
+  }
   return t;
 }
 
@@ -58,11 +61,17 @@ double timeExtract(const Api& api, const std::string& first, const std::string& 
   od.ArcName = const_cast<char*>(first.c_str());
   od.OpenMode = RAR_OM_EXTRACT;
   HANDLE h = api.open(&od);
-  if (!h) { fprintf(stderr, "open failed: %u\n", od.OpenResult); exit(1); }
+  if (!h) {
+    fprintf(stderr, "open failed: %u\n", od.OpenResult);
+    exit(1);
+  }
   RARHeaderData hd{};
   while (api.read(h, &hd) == 0) {
     int r = api.process(h, RAR_EXTRACT, const_cast<char*>(dest.c_str()), nullptr);
-    if (r) { fprintf(stderr, "extract failed: %d\n", r); exit(1); }
+    if (r) {
+      fprintf(stderr, "extract failed: %d\n", r);
+      exit(1);
+    }
   }
   api.close(h);
   return seconds(start);
@@ -75,11 +84,17 @@ int main(int argc, char** argv) {
   uint64_t mib = argc > 2 ? std::stoull(argv[2]) : 1100;
   int rounds = argc > 3 ? std::max(1, std::stoi(argv[3])) : 7;
   std::string tmpl = base + "/bench-unrar-XXXXXX";
-  if (!mkdtemp(tmpl.data())) { perror("mkdtemp"); return 1; }
+  if (!mkdtemp(tmpl.data())) {
+    perror("mkdtemp");
+    return 1;
+  }
   const fs::path dir = tmpl;
 
   void* lib = dlopen(LUMESKAR_BINARY_DIR "/libunrar.so", RTLD_NOW);
-  if (!lib) { fprintf(stderr, "%s\n", dlerror()); return 1; }
+  if (!lib) {
+    fprintf(stderr, "%s\n", dlerror());
+    return 1;
+  }
   Api api{reinterpret_cast<decltype(&RAROpenArchive)>(dlsym(lib, "RAROpenArchive")),
           reinterpret_cast<decltype(&RARReadHeader)>(dlsym(lib, "RARReadHeader")),
           reinterpret_cast<decltype(&RARProcessFile)>(dlsym(lib, "RARProcessFile")),

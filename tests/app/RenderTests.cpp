@@ -114,7 +114,8 @@ TEST(Render, CharactersOutsideCodePage437KeepTheGrid) {
   TempDir dir;
   // A CJK character and an emoji take two cells each, drawn inside them; the
   // text around them stays where it is without them.
-  const QImage mixed = Picture(dir, "mixed.nfo", "\xEF\xBB\xBF\xE2\x96\x88\xE4\xB8\xAD\xE2\x96\x88\xF0\x9F\x98\x80\xE2\x96\x88");
+  const QImage mixed =
+      Picture(dir, "mixed.nfo", "\xEF\xBB\xBF\xE2\x96\x88\xE4\xB8\xAD\xE2\x96\x88\xF0\x9F\x98\x80\xE2\x96\x88");
   const QImage spaced = Picture(dir, "spaced.nfo", "\xDB  \xDB  \xDB");
   ASSERT_EQ(mixed.size(), QSize(7 * 6, 8));
   ASSERT_EQ(spaced.size(), mixed.size());

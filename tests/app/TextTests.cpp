@@ -30,10 +30,10 @@ Lines Removed(Lines lines) {
 
 TEST(NfoText, SplitsAtEveryKindOfLineBreak) {
   EXPECT_EQ(SplitLines("a\r\nb\nc\rd"), (Lines{"a", "b", "c", "d"}));
-  EXPECT_EQ(SplitLines("a\r\n"), (Lines{"a"}));         // a final break adds no line
+  EXPECT_EQ(SplitLines("a\r\n"), (Lines{"a"}));  // a final break adds no line
   EXPECT_EQ(SplitLines("a\n\n"), (Lines{"a", ""}));
-  EXPECT_EQ(SplitLines("\r\r\n"), (Lines{"", ""}));      // CR then CR LF: two breaks
-  EXPECT_EQ(SplitLines("\n\r"), (Lines{"", ""}));        // LF CR is two breaks, not one
+  EXPECT_EQ(SplitLines("\r\r\n"), (Lines{"", ""}));  // CR then CR LF: two breaks
+  EXPECT_EQ(SplitLines("\n\r"), (Lines{"", ""}));    // LF CR is two breaks, not one
   EXPECT_EQ(SplitLines(""), Lines{});
   EXPECT_EQ(SplitLines("x"), (Lines{"x"}));
 }
@@ -42,7 +42,7 @@ TEST(NfoText, EmptyLineRuleKeepsEveryOtherOfARunAndTheLastLine) {
   EXPECT_EQ(Removed({"A", "", "", "B"}), (Lines{"A", "", "B"}));
   EXPECT_EQ(Removed({"A", ""}), (Lines{"A", ""}));
   EXPECT_EQ(Removed({"A", "", "B", "", "C", ""}), (Lines{"A", "B", "C", ""}));
-  EXPECT_EQ(Removed({"A", "", "", "", "B"}), (Lines{"A", "", "B"}));       // run of 3 keeps 1
+  EXPECT_EQ(Removed({"A", "", "", "", "B"}), (Lines{"A", "", "B"}));          // run of 3 keeps 1
   EXPECT_EQ(Removed({"A", "", "", "", "", "B"}), (Lines{"A", "", "", "B"}));  // run of 4 keeps 2
   EXPECT_EQ(Removed({"", "", ""}), (Lines{"", ""}));
   EXPECT_EQ(Removed({"  ", "A"}), (Lines{"  ", "A"}));  // blanks are not empty
@@ -73,11 +73,10 @@ TEST(Cp437, ArtCharactersAndControlsMapAsOnThePcScreen) {
     unsigned char byte;
     char16_t expected;
   } cases[] = {
-      {'\t', u'\t'},  {'\r', u'\r'},  {'\n', u'\n'},  {'A', u'A'},    {0x01, u'\u263A'}, {0x1B, u'\u2190'},
-      {0x7F, u'\u2302'}, {0x80, u'\u00C7'}, {0xB0, u'\u2591'}, {0xB1, u'\u2592'}, {0xB2, u'\u2593'},
-      {0xB3, u'\u2502'}, {0xC4, u'\u2500'}, {0xC9, u'\u2554'}, {0xCD, u'\u2550'}, {0xDB, u'\u2588'},
-      {0xDC, u'\u2584'}, {0xDD, u'\u258C'}, {0xDE, u'\u2590'}, {0xDF, u'\u2580'}, {0xE1, u'\u00DF'},
-      {0xFE, u'\u25A0'}, {0xFF, u'\u00A0'},
+      {'\t', u'\t'},     {'\r', u'\r'},     {'\n', u'\n'},     {'A', u'A'},       {0x01, u'\u263A'}, {0x1B, u'\u2190'},
+      {0x7F, u'\u2302'}, {0x80, u'\u00C7'}, {0xB0, u'\u2591'}, {0xB1, u'\u2592'}, {0xB2, u'\u2593'}, {0xB3, u'\u2502'},
+      {0xC4, u'\u2500'}, {0xC9, u'\u2554'}, {0xCD, u'\u2550'}, {0xDB, u'\u2588'}, {0xDC, u'\u2584'}, {0xDD, u'\u258C'},
+      {0xDE, u'\u2590'}, {0xDF, u'\u2580'}, {0xE1, u'\u00DF'}, {0xFE, u'\u25A0'}, {0xFF, u'\u00A0'},
   };
   for (const auto& c : cases) EXPECT_EQ(Cp437ToUnicode(c.byte), c.expected) << int(c.byte);
   EXPECT_EQ(Cp437Decode("\xDB\xDF\xDC"), u"\u2588\u2580\u2584");
@@ -141,17 +140,33 @@ TEST(TextEncoding, DetectsTheEncodingAndDecodesEveryKindOfFile) {
       {"surrogate written as UTF-8", "\xED\xA0\x80", E::Cp437, false, u"\u03C6\u00E1\u00C7"},
       {"UTF-8 without a mark", "\xE2\x96\x88\xC3\xA9", E::Utf8, false, u"\u2588\u00E9"},
       {"UTF-8 emoji", "a\xF0\x9F\x98\x80", E::Utf8, false, u"a\U0001F600"},
-      {"UTF-8 with a mark", "\xEF\xBB\xBF" "A\xE2\x94\x80", E::Utf8, true, u"A\u2500"},
+      {"UTF-8 with a mark",
+       "\xEF\xBB\xBF"
+       "A\xE2\x94\x80",
+       E::Utf8, true, u"A\u2500"},
       {"UTF-8 mark, plain ASCII", "\xEF\xBB\xBFok", E::Utf8, true, u"ok"},
       {"only a UTF-8 mark", "\xEF\xBB\xBF", E::Utf8, true, u""},
-      {"UTF-8 mark, bad bytes", "\xEF\xBB\xBF" "a\xFF" "b\xE2\x94", E::Utf8, true, u"a\uFFFDb\uFFFD"},
+      {"UTF-8 mark, bad bytes",
+       "\xEF\xBB\xBF"
+       "a\xFF"
+       "b\xE2\x94",
+       E::Utf8, true, u"a\uFFFDb\uFFFD"},
       {"UTF-8 controls as art", "\xEF\xBB\xBF\x01\x1A\t\x7F", E::Utf8, true, u"\u263A\u2192\t\u2302"},
-      {"UTF-16 LE", Bytes("\xFF\xFE" "A\0\x88\x25"), E::Utf16Le, true, u"A\u2588"},
+      {"UTF-16 LE",
+       Bytes("\xFF\xFE"
+             "A\0\x88\x25"),
+       E::Utf16Le, true, u"A\u2588"},
       {"UTF-16 BE", Bytes("\xFE\xFF\0A\x25\x88"), E::Utf16Be, true, u"A\u2588"},
       {"only a UTF-16 mark", "\xFF\xFE", E::Utf16Le, true, u""},
-      {"odd-length UTF-16", Bytes("\xFF\xFE" "A\0B"), E::Utf16Le, true, u"A\uFFFD"},
+      {"odd-length UTF-16",
+       Bytes("\xFF\xFE"
+             "A\0B"),
+       E::Utf16Le, true, u"A\uFFFD"},
       {"UTF-16 pair", Bytes("\xFF\xFE\x3D\xD8\x00\xDE"), E::Utf16Le, true, u"\U0001F600"},
-      {"lone high surrogate", Bytes("\xFF\xFE\x00\xD8" "A\0"), E::Utf16Le, true, u"\uFFFDA"},
+      {"lone high surrogate",
+       Bytes("\xFF\xFE\x00\xD8"
+             "A\0"),
+       E::Utf16Le, true, u"\uFFFDA"},
       {"lone low surrogate at the end", Bytes("\xFE\xFF\xDC\x00"), E::Utf16Be, true, u"\uFFFD"},
       {"high surrogate cut off", Bytes("\xFF\xFE\x00\xD8\x00"), E::Utf16Le, true, u"\uFFFD\uFFFD"},
   };
@@ -196,12 +211,12 @@ TEST(CharCells, EveryCharacterTakesWholeCellsAndTabsAlign) {
     std::vector<int> columns;
     int width;
   } cases[] = {
-      {u"A\u2588\u2592\u00E9", {0, 1, 2, 3}, 4},       // code page 437: one cell each
-      {u"A\u4E2DB", {0, 1, 3}, 4},                    // CJK: two cells
-      {u"\U0001F600x", {0, 2}, 3},                    // emoji (a surrogate pair): two cells
-      {u"e\u0301x", {0, 1, 1}, 2},                    // a combining accent takes none
-      {u"a\tb\t\tc", {0, 8, 24}, 25},                 // tabs go to the next multiple of 8
-      {u"\xD800x", {0, 1}, 2},                        // a lone surrogate is one character
+      {u"A\u2588\u2592\u00E9", {0, 1, 2, 3}, 4},  // code page 437: one cell each
+      {u"A\u4E2DB", {0, 1, 3}, 4},                // CJK: two cells
+      {u"\U0001F600x", {0, 2}, 3},                // emoji (a surrogate pair): two cells
+      {u"e\u0301x", {0, 1, 1}, 2},                // a combining accent takes none
+      {u"a\tb\t\tc", {0, 8, 24}, 25},             // tabs go to the next multiple of 8
+      {u"\xD800x", {0, 1}, 2},                    // a lone surrogate is one character
   };
   for (const auto& c : cases) {
     int width = -1;

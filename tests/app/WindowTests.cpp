@@ -1,12 +1,12 @@
 // The main window, offscreen: start-up texts, release discovery as the user
 // sees it, the panels, and start-up errors.
+#include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QCheckBox>
 #include <QMessageBox>
 #include <QPlainTextEdit>
-#include <QAbstractTextDocumentLayout>
-#include <QTextBlock>
 #include <QTest>
+#include <QTextBlock>
 #include <QTimer>
 
 #include "WindowFixture.h"
@@ -48,8 +48,10 @@ TEST_F(WindowTest, LoadsTheNfoAsCodePage437WithEmptyLinesRemoved) {
 TEST_F(WindowTest, LoadsUtf8WithoutItsSauceAndKeepsOtherScriptsOnTheGrid) {
   std::string sauce = "SAUCE00" + std::string(121, ' ');
   std::string nfo = WriteFile("rel/u.nfo",
-                              "\xEF\xBB\xBF" "A\r\n\r\n\r\n"
-                              "\xE2\x96\x88\xE4\xB8\xAD\xE2\x96\x88\xF0\x9F\x98\x80\xE2\x96\x88 x\r\n\x1A" + sauce);
+                              "\xEF\xBB\xBF"
+                              "A\r\n\r\n\r\n"
+                              "\xE2\x96\x88\xE4\xB8\xAD\xE2\x96\x88\xF0\x9F\x98\x80\xE2\x96\x88 x\r\n\x1A" +
+                                  sauce);
   TForm1& w = Open(nfo);
   EXPECT_EQ(w.edit->toPlainText(), QString::fromUtf8("A\n\n\u2588\u4E2D\u2588\U0001F600\u2588 x"));
   w.show();

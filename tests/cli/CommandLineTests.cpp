@@ -80,7 +80,8 @@ TEST(CommandLineTests, CheckerTakesADashedNameAfterDoubleDashAndQuietDropsGoodFi
   EXPECT_EQ(o.exitCode, 1);
   char missing[128];
   std::snprintf(missing, sizeof missing, "%-60s %s\n", "gone.r00", "MISSING");
-  EXPECT_EQ(o.out, std::string(missing) + "1 OK, 1 MISSING, 0 BAD CRC, 0 UNREADABLE, 0 MALFORMED LINE\nErrors occurred\n");
+  EXPECT_EQ(o.out,
+            std::string(missing) + "1 OK, 1 MISSING, 0 BAD CRC, 0 UNREADABLE, 0 MALFORMED LINE\nErrors occurred\n");
 
   o = RunProgram(dir, "lumeskar-check", {"--", "-odd.sfv"});
   EXPECT_TRUE(Contains(o.out, "-a.rar")) << o.out;

@@ -22,9 +22,7 @@ void WindowTest::TearDown() {
   SetMessageSink({});
 }
 
-std::string WindowTest::Path(const std::string& name) const {
-  return (dir.path() + "/").toStdString() + name;
-}
+std::string WindowTest::Path(const std::string& name) const { return (dir.path() + "/").toStdString() + name; }
 
 std::string WindowTest::WriteFile(const std::string& name, const std::string& bytes) {
   std::string path = Path(name);

@@ -18,8 +18,8 @@
 
 #include "LaunchTestSupport.h"
 #include "WindowFixture.h"
-#include "app/ProgressStrip.h"
 #include "app/ExtractHandlers.h"
+#include "app/ProgressStrip.h"
 #include "extract/RARArc.h"
 #include "folderdialog/VnFolderDialog.h"
 #include "platform/DirSearch.h"
@@ -234,7 +234,7 @@ TEST_F(ExtractWindow, HandOffAfterACleanCheckExtractsFromTheFirstVolume) {
   SetChecked(f.extracttodircb, true);
   f.extracttodir->setText(QString::fromStdString(out));
   form->context.archivefile = volumes.back();  // what the check leaves: the last file it checked
-  f.busy = true;                 // the check is still running when it hands off
+  f.busy = true;                               // the check is still running when it hands off
   ExtractAfterCleanCheck(f);
   EXPECT_EQ(form->context.archivefile, rel + "/game.part1.rar");
   EXPECT_TRUE(launchtest::ReadAll(out + "game.iso") == rarwriter::PatternBytes(7, 0, 20000));

@@ -89,7 +89,7 @@ TEST(Launch, ReportsProgramsThatCannotBeExecuted) {
       {{"lumeskar-no-such-program-on-path"}, ENOENT},
       {{plain}, EACCES},
       {{dir.path()}, EACCES},
-      {{garbage}, ENOEXEC},   // found by execve itself, after the fork
+      {{garbage}, ENOEXEC},  // found by execve itself, after the fork
       {{interp, "x"}, ENOENT},
   };
   for (const auto& c : cases) {

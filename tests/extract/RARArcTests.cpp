@@ -122,8 +122,8 @@ TEST(TRAR, ExtractsVolumeSetsWithEventsInOrder) {
     o.volumeSize = 40'000;
     o.comment = "Greetings";
     const std::string big = PatternBytes(5, 0, 70'000);
-    const auto volumes = WriteRar(
-        dir.path(), "set", {Dir("d"), File("d/a.txt", "alpha"), File("big.bin", big), File("z", "")}, o);
+    const auto volumes =
+        WriteRar(dir.path(), "set", {Dir("d"), File("d/a.txt", "alpha"), File("big.bin", big), File("z", "")}, o);
     ASSERT_EQ(volumes.size(), 2u);
     TRAR r(kLibrary);
     EventLog events;
@@ -132,10 +132,9 @@ TEST(TRAR, ExtractsVolumeSetsWithEventsInOrder) {
     r.ArchiveName = volumes[0];
     r.TargetDir = dir / "out";
     EXPECT_TRUE(r.ExtractArchive());
-    EXPECT_EQ(events.log, (Log{"comment 10 Greetings", "extracting d", "extract d ok",
-                               "extracting d/a.txt", "extract d/a.txt ok", "extracting big.bin",
-                               "volume set.part2.rar 1", "extract big.bin ok", "extracting z",
-                               "extract z ok"}));
+    EXPECT_EQ(events.log, (Log{"comment 10 Greetings", "extracting d", "extract d ok", "extracting d/a.txt",
+                               "extract d/a.txt ok", "extracting big.bin", "volume set.part2.rar 1",
+                               "extract big.bin ok", "extracting z", "extract z ok"}));
     EXPECT_EQ(ReadFile(dir / "out/d/a.txt"), "alpha");
     EXPECT_TRUE(ReadFile(dir / "out/big.bin") == big);
     EXPECT_TRUE(fs::exists(dir / "out/z"));
@@ -146,8 +145,8 @@ TEST(TRAR, ExtractsVolumeSetsWithEventsInOrder) {
 
 TEST(TRAR, FilesToExtractIgnoresLetterCase) {
   TempDir dir;
-  const auto volumes = WriteRar(dir.path(), "a",
-                                {File("Docs/ReadMe.TXT", "read me"), File("other.txt", "no")}, RarOptions{});
+  const auto volumes =
+      WriteRar(dir.path(), "a", {File("Docs/ReadMe.TXT", "read me"), File("other.txt", "no")}, RarOptions{});
   TRAR r(kLibrary);
   EventLog events;
   events.Bind(r);
@@ -209,15 +208,23 @@ TEST(TRAR, FailedEntriesGoOnOnlyAfterTwelveOrSixteen) {
     std::string what, archive, target;
     Log log;
   } rows[] = {
-      {"cannot create", WriteRar(dir.path(), "ok", {File("a", "1"), File("b", "2")}, {})[0],
-       dir / "blocked", {"extracting a", "extract a failed", "error 16", "extracting b", "extract b ok"}},
-      {"damaged data", WriteRar(dir.path(), "dd", {damaged, File("b", "2")}, {})[0], dir / "dd",
+      {"cannot create",
+       WriteRar(dir.path(), "ok", {File("a", "1"), File("b", "2")}, {})[0],
+       dir / "blocked",
+       {"extracting a", "extract a failed", "error 16", "extracting b", "extract b ok"}},
+      {"damaged data",
+       WriteRar(dir.path(), "dd", {damaged, File("b", "2")}, {})[0],
+       dir / "dd",
        {"extracting a", "extract a failed", "error 12", "extracting b", "extract b ok"}},
-      {"encrypted, no password handler", WriteRar(dir.path(), "enc", {encrypted, File("b", "2")}, {})[0],
-       dir / "enc", {"extracting a", "extract a failed", "error 22"}},
+      {"encrypted, no password handler",
+       WriteRar(dir.path(), "enc", {encrypted, File("b", "2")}, {})[0],
+       dir / "enc",
+       {"extracting a", "extract a failed", "error 22"}},
       {"missing volume", split[0], dir / "split", {"extracting a", "extract a failed", "error 15"}},
-      {"damaged header", WriteRar(dir.path(), "dh", {File("a", "1"), brokenHeader, File("c", "3")}, {})[0],
-       dir / "dh", {"extracting a", "extract a ok", "error 12"}},
+      {"damaged header",
+       WriteRar(dir.path(), "dh", {File("a", "1"), brokenHeader, File("c", "3")}, {})[0],
+       dir / "dh",
+       {"extracting a", "extract a ok", "error 12"}},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
@@ -248,8 +255,8 @@ TEST(TRAR, PasswordIsAskedForEncryptedEntriesOnly) {
   EXPECT_FALSE(r.ExtractArchive());  // the data cannot be decrypted
   ASSERT_GE(events.log.size(), 5u);
   EXPECT_EQ(Log(events.log.begin(), events.log.begin() + 5),
-            (Log{"extracting plain", "extract plain ok", "extracting secret",
-                 "password for secret []", "extract secret failed"}));
+            (Log{"extracting plain", "extract plain ok", "extracting secret", "password for secret []",
+                 "extract secret failed"}));
 }
 
 TEST(TRAR, NoExceptionLeavesAndHandlersCanAbort) {
@@ -263,9 +270,7 @@ TEST(TRAR, NoExceptionLeavesAndHandlersCanAbort) {
 
   r.OnExtracting = [](TRAR*, const RARHeaderData&) { throw std::runtime_error("handler failed"); };
   EXPECT_FALSE(r.ExtractArchive());
-  r.OnProcessData = [](TRAR*, unsigned char*, int, int64_t) -> int {
-    throw std::runtime_error("handler failed");
-  };
+  r.OnProcessData = [](TRAR*, unsigned char*, int, int64_t) -> int { throw std::runtime_error("handler failed"); };
   r.OnExtracting = nullptr;
   EXPECT_FALSE(r.ExtractArchive());
   ASSERT_FALSE(events.log.empty());

@@ -4,10 +4,10 @@
 // the writer produces.
 #include <archive.h>
 #include <archive_entry.h>
-#include <clocale>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <unistd.h>
+#include <clocale>
 
 #include <filesystem>
 #include <fstream>
@@ -19,11 +19,9 @@
 
 namespace rartest {
 
-using testing_support::TempDir;
 using testing_support::ReadFile;
+using testing_support::TempDir;
 using testing_support::WriteFile;
-
-
 
 struct ListedEntry {
   std::string name;

@@ -19,8 +19,8 @@ uint64_t FileSize(const std::string& path) { return std::filesystem::file_size(p
 std::vector<RarEntry> MixedEntries() {
   RarEntry file = File("docs/readme.txt", "hello world\r\n");
   file.mtime = 1'500'000'000;  // even: DOS time keeps 2-second steps
-  return {Dir("docs"), file, File("empty.bin", ""), Pattern("docs/big.bin", 300'000, 7),
-          File("caf\xc3\xa9.nfo", "art"), Dir("docs/sub"),
+  return {Dir("docs"), file, File("empty.bin", ""), Pattern("docs/big.bin", 300'000, 7), File("caf\xc3\xa9.nfo", "art"),
+          Dir("docs/sub"),
           // Keeps every last volume above 512 bytes: libarchive's RAR 5 reader
           // cannot switch to a shorter volume.
           Pattern("zz.bin", 2000, 3)};
@@ -48,8 +48,8 @@ TEST(RarWriter, VolumeSetsReadBackIdenticallyInEveryNaming) {
   };
   const auto entries = MixedEntries();
   for (const auto& c : cases) {
-    SCOPED_TRACE(testing::Message() << "RAR" << (c.format == Format::Rar4 ? 4 : 5) << " volume "
-                                    << c.volumeSize << " naming " << static_cast<int>(c.naming));
+    SCOPED_TRACE(testing::Message() << "RAR" << (c.format == Format::Rar4 ? 4 : 5) << " volume " << c.volumeSize
+                                    << " naming " << static_cast<int>(c.naming));
     TempDir dir;
     RarOptions o;
     o.format = c.format;
@@ -85,9 +85,8 @@ TEST(RarWriter, VolumeSetsReadBackIdenticallyInEveryNaming) {
       EXPECT_EQ(got.name, want.name);
       EXPECT_EQ(got.type, want.isDir ? AE_IFDIR : AE_IFREG);
       if (want.isDir) continue;
-      const std::string data = want.generated == Generated::Pattern
-                                   ? PatternBytes(want.patternSeed, 0, want.generatedSize)
-                                   : want.data;
+      const std::string data =
+          want.generated == Generated::Pattern ? PatternBytes(want.patternSeed, 0, want.generatedSize) : want.data;
       EXPECT_EQ(got.size, static_cast<int64_t>(data.size()));
       EXPECT_TRUE(got.data == data);
       EXPECT_EQ(got.mtime, want.mtime);
@@ -110,12 +109,10 @@ TEST(RarWriter, VolumeNamesFollowTheSchemes) {
     size_t index, count;
     const char* name;
   } rows[] = {
-      {part, 0, 9, "x.part1.rar"},       {part, 8, 9, "x.part9.rar"},
-      {part, 0, 10, "x.part01.rar"},     {part, 99, 100, "x.part100.rar"},
-      {part3, 1, 5, "x.part002.rar"},    {old, 0, 200, "x.rar"},
-      {old, 1, 200, "x.r00"},            {old, 100, 200, "x.r99"},
-      {old, 101, 200, "x.s00"},          {numeric0, 0, 3, "x.000"},
-      {numeric0, 2, 3, "x.002"},         {RarOptions{}, 0, 1, "x.rar"},
+      {part, 0, 9, "x.part1.rar"},      {part, 8, 9, "x.part9.rar"},    {part, 0, 10, "x.part01.rar"},
+      {part, 99, 100, "x.part100.rar"}, {part3, 1, 5, "x.part002.rar"}, {old, 0, 200, "x.rar"},
+      {old, 1, 200, "x.r00"},           {old, 100, 200, "x.r99"},       {old, 101, 200, "x.s00"},
+      {numeric0, 0, 3, "x.000"},        {numeric0, 2, 3, "x.002"},      {RarOptions{}, 0, 1, "x.rar"},
   };
   for (const auto& r : rows) EXPECT_EQ(VolumeName("x", r.o, r.index, r.count), r.name);
 }
@@ -160,8 +157,8 @@ TEST(RarWriter, LinksHostileNamesAndWindowsHost) {
     RarOptions o;
     o.format = f;
     const auto unix = WriteRar(dir.path(), "u",
-                               {Link("lnk", "/etc/passwd"), File("../evil.txt", "x"),
-                                File("/abs/evil.txt", "y"), File("dir/../../up.txt", "z")},
+                               {Link("lnk", "/etc/passwd"), File("../evil.txt", "x"), File("/abs/evil.txt", "y"),
+                                File("dir/../../up.txt", "z")},
                                o);
     const auto l = ListWithLibarchive(unix, true);
     ASSERT_EQ(l.entries.size(), 4u) << l.error;
@@ -195,9 +192,7 @@ TEST(RarWriter, EncryptionAndSolidFlagsReachTheReader) {
     RarOptions o;
     o.format = f;
     o.encryptedHeaders = true;
-    auto h = ListWithLibarchive(WriteRar(dir.path(), f == Format::Rar4 ? "eh4" : "eh5",
-                                         {File("a", "b")}, o),
-                                false);
+    auto h = ListWithLibarchive(WriteRar(dir.path(), f == Format::Rar4 ? "eh4" : "eh5", {File("a", "b")}, o), false);
     EXPECT_TRUE(h.entries.empty());
     EXPECT_EQ(h.status, ARCHIVE_FATAL);
   }
@@ -209,8 +204,7 @@ TEST(RarWriter, EncryptionAndSolidFlagsReachTheReader) {
     o.format = f;
     o.solid = true;
     auto s = ListWithLibarchive(
-        WriteRar(dir.path(), f == Format::Rar4 ? "s4" : "s5", {File("a", "1"), File("b", "2")}, o),
-        true);
+        WriteRar(dir.path(), f == Format::Rar4 ? "s4" : "s5", {File("a", "1"), File("b", "2")}, o), true);
     ASSERT_EQ(s.entries.size(), 1u);
     EXPECT_EQ(s.entries[0].data, "1");
     EXPECT_EQ(s.status, ARCHIVE_FATAL);
@@ -228,7 +222,7 @@ TEST(RarWriter, FilesOver4GiBAreSparseAndKeepTheirSize) {
     o.volumeSize = 3ull << 30;
     const auto volumes = WriteRar(dir.path(), "big", {Zeros("huge.iso", big), File("tail", "t")}, o);
     ASSERT_EQ(volumes.size(), 2u);
-    struct stat st{};
+    struct stat st {};
     ASSERT_EQ(::stat(volumes[0].c_str(), &st), 0);
     EXPECT_LT(st.st_blocks * 512, 1 << 20);  // a hole, not 3 GiB of zeros on disk
     const auto l = ListWithLibarchive(volumes, false);
@@ -247,8 +241,7 @@ TEST(RarWriter, ImpossibleRequestsLeaveNothingBehind) {
   RarOptions o;
   o.volumeSize = 30;  // smaller than the signature, main and end blocks
   EXPECT_THROW(WriteRar(dir.path(), "tiny", {File("a", "b")}, o), std::runtime_error);
-  EXPECT_THROW(WriteRar(dir.path(), "gone", {FromFile("a", dir / "missing")}, RarOptions{}),
-               std::runtime_error);
+  EXPECT_THROW(WriteRar(dir.path(), "gone", {FromFile("a", dir / "missing")}, RarOptions{}), std::runtime_error);
   EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
 }
 
@@ -261,8 +254,7 @@ TEST(RarWriter, CommandLineToolPacksFilesAndFolders) {
                           dir / "out/rel" + " " + dir / "in" + " > " + dir / "list.txt";
   std::filesystem::create_directories(dir / "out");
   ASSERT_EQ(std::system(cmd.c_str()), 0);
-  EXPECT_EQ(rartest::ReadFile(dir / "list.txt"),
-            dir / "out/rel.rar\n" + dir / "out/rel.r00\n");
+  EXPECT_EQ(rartest::ReadFile(dir / "list.txt"), dir / "out/rel.rar\n" + dir / "out/rel.r00\n");
   const auto l = ListWithLibarchive({dir / "out/rel.rar", dir / "out/rel.r00"}, true);
   ASSERT_EQ(l.entries.size(), 4u) << l.error;
   EXPECT_EQ(l.entries[0].name, "in");

@@ -43,7 +43,9 @@ TEST(CaptionLookup, BuiltInListsShareTheirKeys) {
   EXPECT_EQ(CaptionKey(a.front()), "Default");
   // The German label in UTF-8; the Polish one is 14 characters without a colon.
   EXPECT_EQ(b[3], "0407=Ausgew\xc3\xa4hlter Ordner:");
-  EXPECT_EQ(CaptionText(b[8]), "Bie\xc5\xbc\xc4\x85" "cy folder");
+  EXPECT_EQ(CaptionText(b[8]),
+            "Bie\xc5\xbc\xc4\x85"
+            "cy folder");
 }
 
 TEST(CaptionLookup, UserListsFallBackToDefaultThenFirstLine) {
@@ -54,7 +56,7 @@ TEST(CaptionLookup, UserListsFallBackToDefaultThenFirstLine) {
 
   const CaptionList withDefault = {"0409=English", "default=Fallback", "0407=Deutsch", "0407=Second"};
   EXPECT_EQ(LookupCaption(withDefault, "0C0A"), "Fallback");  // "Default" compares without case too
-  EXPECT_EQ(LookupCaption(withDefault, "0407"), "Deutsch");  // the first matching line wins
+  EXPECT_EQ(LookupCaption(withDefault, "0407"), "Deutsch");   // the first matching line wins
 
   // Texts may hold '='; lines without a key never match a key but still count as the first line.
   const CaptionList odd = {"plain title", "0407=a=b"};
@@ -69,11 +71,11 @@ TEST(LanguageId, LocaleNamesMapToWindowsIdentifiers) {
     uint16_t id;
   };
   const Case cases[] = {
-      {"de_DE.UTF-8", 0x0407}, {"de_CH.UTF-8", 0x0807}, {"de_AT", 0x0C07},     {"de_DE@euro", 0x0407},
-      {"de", 0x0407},          {"de_BE", 0x0407},       {"fr_FR", 0x040C},     {"fr_CA.UTF-8", 0x0C0C},
-      {"pl_PL.UTF-8", 0x0415}, {"pt_BR", 0x0416},       {"pt_PT", 0x0816},     {"es_ES.UTF-8", 0x0C0A},
-      {"en_GB.UTF-8", 0x0809}, {"en_US", 0x0409},       {"nl_BE", 0x0813},     {"da_DK", 0x0406},
-      {"C", 0x0409},           {"C.UTF-8", 0x0409},     {"POSIX", 0x0409},     {"", 0x0409},
+      {"de_DE.UTF-8", 0x0407}, {"de_CH.UTF-8", 0x0807}, {"de_AT", 0x0C07}, {"de_DE@euro", 0x0407},
+      {"de", 0x0407},          {"de_BE", 0x0407},       {"fr_FR", 0x040C}, {"fr_CA.UTF-8", 0x0C0C},
+      {"pl_PL.UTF-8", 0x0415}, {"pt_BR", 0x0416},       {"pt_PT", 0x0816}, {"es_ES.UTF-8", 0x0C0A},
+      {"en_GB.UTF-8", 0x0809}, {"en_US", 0x0409},       {"nl_BE", 0x0813}, {"da_DK", 0x0406},
+      {"C", 0x0409},           {"C.UTF-8", 0x0409},     {"POSIX", 0x0409}, {"", 0x0409},
       {"xx_YY", 0x0409},
   };
   for (const Case& c : cases) EXPECT_EQ(platform::LanguageIdFromLocale(c.locale), c.id) << c.locale;

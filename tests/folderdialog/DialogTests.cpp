@@ -394,8 +394,8 @@ TEST_F(FolderDialogTest, PickerButtonMakesAFolderToNameInPlace) {
   EXPECT_FALSE(fs::exists(Local(home_ + "/a/New folder")));
 
   // Hidden in both styles.
-  for (TBrowseInfoFlagSet flags : {TBrowseInfoFlagSet{F::NewDialogStyle, F::HideNewFolderButton},
-                                   TBrowseInfoFlagSet{F::HideNewFolderButton}}) {
+  for (TBrowseInfoFlagSet flags :
+       {TBrowseInfoFlagSet{F::NewDialogStyle, F::HideNewFolderButton}, TBrowseInfoFlagSet{F::HideNewFolderButton}}) {
     dialog.SetFlags(flags);
     ModalDriver hidden;
     hidden.Then(IsNewPicker, [&](QWidget* w) {

@@ -33,8 +33,8 @@ int LoadFont() {
   // would tear Qt down in the wrong order.
   static QApplication* app = new QApplication(argc, argv);
   (void)app;
-  static int id = QFontDatabase::addApplicationFont(
-      QStringLiteral(LUMESKAR_SOURCE_DIR "/app/fonts/LumeskarTerminal.bdf"));
+  static int id =
+      QFontDatabase::addApplicationFont(QStringLiteral(LUMESKAR_SOURCE_DIR "/app/fonts/LumeskarTerminal.bdf"));
   return id;
 }
 
@@ -51,11 +51,10 @@ QFont TerminalFont() {
 // range and 0x7F are the PC's graphic characters; the rest comes from the C
 // library's converter, an independent reference for the upper half.
 std::vector<char32_t> Cp437Characters() {
-  static const char32_t kLow[32] = {
-      0x0020, 0x263A, 0x263B, 0x2665, 0x2666, 0x2663, 0x2660, 0x2022,
-      0x25D8, 0x25CB, 0x25D9, 0x2642, 0x2640, 0x266A, 0x266B, 0x263C,
-      0x25BA, 0x25C4, 0x2195, 0x203C, 0x00B6, 0x00A7, 0x25AC, 0x21A8,
-      0x2191, 0x2193, 0x2192, 0x2190, 0x221F, 0x2194, 0x25B2, 0x25BC};
+  static const char32_t kLow[32] = {0x0020, 0x263A, 0x263B, 0x2665, 0x2666, 0x2663, 0x2660, 0x2022,
+                                    0x25D8, 0x25CB, 0x25D9, 0x2642, 0x2640, 0x266A, 0x266B, 0x263C,
+                                    0x25BA, 0x25C4, 0x2195, 0x203C, 0x00B6, 0x00A7, 0x25AC, 0x21A8,
+                                    0x2191, 0x2193, 0x2192, 0x2190, 0x221F, 0x2194, 0x25B2, 0x25BC};
   std::vector<char32_t> out(kLow, kLow + 32);
   iconv_t cd = iconv_open("UTF-32LE", "CP437");
   EXPECT_NE(cd, reinterpret_cast<iconv_t>(-1)) << "no CP437 converter";
@@ -267,18 +266,13 @@ TEST(font, FramesJoinAtEveryCornerAndJunction) {
     int groups;
   };
   const Case cases[] = {
-      {"single grid",
-       {u"┌─┬─┐"_qs, u"│ │ │"_qs, u"├─┼─┤"_qs, u"│ │ │"_qs, u"└─┴─┘"_qs}, 1},
+      {"single grid", {u"┌─┬─┐"_qs, u"│ │ │"_qs, u"├─┼─┤"_qs, u"│ │ │"_qs, u"└─┴─┘"_qs}, 1},
       // The outer stroke of a double frame and the inner stroke of each pane.
-      {"double grid",
-       {u"╔═╦═╗"_qs, u"║ ║ ║"_qs, u"╠═╬═╣"_qs, u"║ ║ ║"_qs, u"╚═╩═╝"_qs}, 5},
+      {"double grid", {u"╔═╦═╗"_qs, u"║ ║ ║"_qs, u"╠═╬═╣"_qs, u"║ ║ ║"_qs, u"╚═╩═╝"_qs}, 5},
       {"double frame", {u"╔══╗"_qs, u"║  ║"_qs, u"╚══╝"_qs}, 2},
-      {"double across, single down",
-       {u"╒═╤═╕"_qs, u"│ │ │"_qs, u"╞═╪═╡"_qs, u"│ │ │"_qs, u"╘═╧═╛"_qs}, 1},
-      {"single across, double down",
-       {u"╓─╥─╖"_qs, u"║ ║ ║"_qs, u"╟─╫─╢"_qs, u"║ ║ ║"_qs, u"╙─╨─╜"_qs}, 1},
-      {"single box inside a double one",
-       {u"╔═══╗"_qs, u"║┌─┐║"_qs, u"║└─┘║"_qs, u"╚═══╝"_qs}, 3},
+      {"double across, single down", {u"╒═╤═╕"_qs, u"│ │ │"_qs, u"╞═╪═╡"_qs, u"│ │ │"_qs, u"╘═╧═╛"_qs}, 1},
+      {"single across, double down", {u"╓─╥─╖"_qs, u"║ ║ ║"_qs, u"╟─╫─╢"_qs, u"║ ║ ║"_qs, u"╙─╨─╜"_qs}, 1},
+      {"single box inside a double one", {u"╔═══╗"_qs, u"║┌─┐║"_qs, u"║└─┘║"_qs, u"╚═══╝"_qs}, 3},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

@@ -17,17 +17,25 @@ TEST(WordInLine, RunsToSeparatorsAndTheLineEdges) {
     std::int64_t position;
     const char* word;
   } cases[] = {
-      {line, 0, "see"},           {line, 2, "see"},           {line, 3, ""},  // on the blank
-      {line, 4, "http://a.b/c"},  {line, 15, "http://a.b/c"}, {line, 19, "now"},
+      {line, 0, "see"},
+      {line, 2, "see"},
+      {line, 3, ""},  // on the blank
+      {line, 4, "http://a.b/c"},
+      {line, 15, "http://a.b/c"},
+      {line, 19, "now"},
       {line, 20, ""},  // just past the line's last character
       {line, -1, ""},
-      {art, 0, ""},  // the tab
+      {art, 0, ""},                                // the tab
       {art, 1, "x\xDB\xB2mail@host.org\xB2\xDB"},  // artwork codes belong to the word
       {art, 18, "x\xDB\xB2mail@host.org\xB2\xDB"},
   };
   for (const auto& c : cases) EXPECT_EQ(links::WordInLine(c.line, c.position), c.word) << c.position;
   EXPECT_EQ(links::WordInLine("", 0), "");
-  EXPECT_EQ(links::WordInLine(std::string("a\x01" "b\x7F\xFF c", 7), 2), "b\x7F\xFF");  // control codes separate
+  EXPECT_EQ(links::WordInLine(std::string("a\x01"
+                                          "b\x7F\xFF c",
+                                          7),
+                              2),
+            "b\x7F\xFF");  // control codes separate
 
   // A web address wrapped over two display lines: each piece is judged alone.
   const std::string first = links::WordInLine("visit http://example", 8);
@@ -47,13 +55,20 @@ TEST(LinkRules, PointerShapes) {
     const char* word;
     PointerShape shape;
   } cases[] = {
-      {"http://x", PointerShape::Hand},       {"Http://x", PointerShape::Hand},
-      {"HTTP://X", PointerShape::Hand},       {"https://x", PointerShape::Hand},
-      {"FTP://files", PointerShape::Hand},    {"me@host.net", PointerShape::Hand},
-      {".x@", PointerShape::Hand},            {"plain", PointerShape::Arrow},
-      {"", PointerShape::Arrow},              {"ttp://x", PointerShape::Arrow},
-      {"readme.txt", PointerShape::Unchanged}, {"v1.2", PointerShape::Unchanged},
-      {"@", PointerShape::Unchanged},         {"user@localhost", PointerShape::Unchanged},
+      {"http://x", PointerShape::Hand},
+      {"Http://x", PointerShape::Hand},
+      {"HTTP://X", PointerShape::Hand},
+      {"https://x", PointerShape::Hand},
+      {"FTP://files", PointerShape::Hand},
+      {"me@host.net", PointerShape::Hand},
+      {".x@", PointerShape::Hand},
+      {"plain", PointerShape::Arrow},
+      {"", PointerShape::Arrow},
+      {"ttp://x", PointerShape::Arrow},
+      {"readme.txt", PointerShape::Unchanged},
+      {"v1.2", PointerShape::Unchanged},
+      {"@", PointerShape::Unchanged},
+      {"user@localhost", PointerShape::Unchanged},
       {"www.example.com", PointerShape::Unchanged},
   };
   for (const auto& c : cases) EXPECT_EQ(links::PointerFor(c.word), c.shape) << c.word;

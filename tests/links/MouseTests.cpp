@@ -63,8 +63,8 @@ class MouseTest : public ::testing::Test {
     // Xvfb picks a free display and writes its number once it accepts clients.
     int ready[2];
     ASSERT_EQ(pipe(ready), 0);
-    xvfb_ = std::make_unique<Child>(std::vector<std::string>{"Xvfb", "-displayfd", std::to_string(ready[1]),
-                                                             "-screen", "0", "1024x768x24", "-nolisten", "tcp"},
+    xvfb_ = std::make_unique<Child>(std::vector<std::string>{"Xvfb", "-displayfd", std::to_string(ready[1]), "-screen",
+                                                             "0", "1024x768x24", "-nolisten", "tcp"},
                                     ready[1]);
     close(ready[1]);
     std::string number;
@@ -87,8 +87,8 @@ class MouseTest : public ::testing::Test {
   void Start(const std::string& nfo) {
     const std::string env = "env QT_QPA_PLATFORM=xcb HOME=" + dir_.path() + " XDG_CONFIG_HOME=" + dir_.path() +
                             "/cfg PATH=" + dir_.path() + ":" + getenv("PATH");
-    program_ = std::make_unique<Child>(std::vector<std::string>{
-        "sh", "-c", "exec " + env + " '" + LUMESKAR_BINARY_DIR + "/lumeskar' '" + nfo + "'"});
+    program_ = std::make_unique<Child>(
+        std::vector<std::string>{"sh", "-c", "exec " + env + " '" + LUMESKAR_BINARY_DIR + "/lumeskar' '" + nfo + "'"});
     const std::string window = Output("xdotool search --sync --onlyvisible --name '^Lumeskar'");
     ASSERT_FALSE(window.empty());
     Output("xdotool windowmove --sync " + window + " 0 0");
@@ -99,8 +99,8 @@ class MouseTest : public ::testing::Test {
   bool OwnSelections() {
     if (platform::FindProgram("xclip").empty()) return false;
     for (const char* selection : {"primary", "clipboard"})
-      owners_.push_back(std::make_unique<Child>(
-          std::vector<std::string>{"sh", "-c", std::string("printf pasted | exec xclip -quiet -selection ") + selection}));
+      owners_.push_back(std::make_unique<Child>(std::vector<std::string>{
+          "sh", "-c", std::string("printf pasted | exec xclip -quiet -selection ") + selection}));
     Output("until xclip -o -selection clipboard >/dev/null 2>&1; do sleep 0.01; done");
     return true;
   }

@@ -75,7 +75,8 @@ TEST(CrcTests, UpdateKeepsTheRawRegisterContract) {
   EXPECT_EQ(Crc32Update(0x12345678u, data.data(), 0), 0x12345678u);
   // Feeding a buffer in pieces gives the same register as in one go.
   uint32_t split = 0xFFFFFFFFu;
-  for (size_t pos = 0; pos < data.size(); pos += 997) split = Crc32Update(split, data.data() + pos, std::min<size_t>(997, data.size() - pos));
+  for (size_t pos = 0; pos < data.size(); pos += 997)
+    split = Crc32Update(split, data.data() + pos, std::min<size_t>(997, data.size() - pos));
   EXPECT_EQ(split, ReferenceUpdate(0xFFFFFFFFu, data));
 }
 
@@ -86,7 +87,11 @@ TEST(CrcTests, FilesLargerThanOneChunkReportProgressAndCanBeCancelled) {
 
   std::vector<uint64_t> seen;
   uint32_t crc = kUntouched;
-  EXPECT_EQ(FileCrc32(dir / "big.bin", crc, [&](uint64_t done) { seen.push_back(done); return true; }),
+  EXPECT_EQ(FileCrc32(dir / "big.bin", crc,
+                      [&](uint64_t done) {
+                        seen.push_back(done);
+                        return true;
+                      }),
             FileCrcStatus::Ok);
   EXPECT_EQ(crc, ZlibCrc(bytes));
   ASSERT_GE(seen.size(), 3u);
@@ -104,10 +109,11 @@ TEST(CrcTests, FilesLargerThanOneChunkReportProgressAndCanBeCancelled) {
 // block sizes, chunks, and the size from which a file is read on two threads.
 TEST(CrcTests, EveryAlignmentAndLengthMatchesZlib) {
   constexpr size_t C = release::kCrcChunkBytes;
-  const size_t lengths[] = {0,     1,         2,         3,         7,         15,        16,        17,
-                            63,    64,        65,        255,       256,       257,       4095,      4096,
-                            4097,  C - 1,     C,         C + 1,     2 * C + 5, 8 * C - 1, 8 * C,     8 * C + 1,
-                            9 * C, 9 * C + 1, 10 * C - 3, 11 * C + 4097, 17 * C + 333};
+  const size_t lengths[] = {0,           1,     2,         3,     7,         15,         16,
+                            17,          63,    64,        65,    255,       256,        257,
+                            4095,        4096,  4097,      C - 1, C,         C + 1,      2 * C + 5,
+                            8 * C - 1,   8 * C, 8 * C + 1, 9 * C, 9 * C + 1, 10 * C - 3, 11 * C + 4097,
+                            17 * C + 333};
   const std::string data = RandomBytes(18 * C + 64, 4);
   TempDir dir;
   for (size_t length : lengths) {
@@ -182,11 +188,17 @@ TEST(CrcTests, FilesAbove4GiBWithBoundedMemory) {
   getrusage(RUSAGE_SELF, &before);
   uint64_t last = 0;
   uint32_t crc = kUntouched;
-  ASSERT_EQ(FileCrc32(dir / "huge.bin", crc, [&](uint64_t done) { last = done; return true; }), FileCrcStatus::Ok);
+  ASSERT_EQ(FileCrc32(dir / "huge.bin", crc,
+                      [&](uint64_t done) {
+                        last = done;
+                        return true;
+                      }),
+            FileCrcStatus::Ok);
   rusage after{};
   getrusage(RUSAGE_SELF, &after);
 
   EXPECT_EQ(last, size);
   EXPECT_EQ(crc, ZlibCrcOfZerosThen(size - tail.size(), tail));
-  EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 * 1024) << "max RSS grew by " << (after.ru_maxrss - before.ru_maxrss) << " KiB";
+  EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 * 1024)
+      << "max RSS grew by " << (after.ru_maxrss - before.ru_maxrss) << " KiB";
 }

@@ -106,12 +106,12 @@ TEST(OriginSite, ReadsTheSiteAfterTheUploadPhrase) {
   } cases[] = {
       {"; Uploaded on the mighty SiteName\r\nabcdefghijklmnop\r\n", "SiteName\r\nabcdefghij"},
       {"; Uploaded on the mighty ,'SiteName', enjoy\r\n", "SiteName' enjoy\r\n"},
-      {"on the mighty SiteName\r\n", std::nullopt},          // at the very start: no site
+      {"on the mighty SiteName\r\n", std::nullopt},  // at the very start: no site
       {"on the mighty X\r\n; on the mighty Y\r\n", std::nullopt},
-      {"a.rar 00000000\r\n", "Unknown Site"},                // no "on the" at all
+      {"a.rar 00000000\r\n", "Unknown Site"},  // no "on the" at all
       {"", "Unknown Site"},
-      {"; put on the shelf\r\n", std::nullopt},             // "on the" but no site phrase
-      {"; Uploaded On The Mighty Site\r\n", "Unknown Site"}, // letter case counts
+      {"; put on the shelf\r\n", std::nullopt},               // "on the" but no site phrase
+      {"; Uploaded On The Mighty Site\r\n", "Unknown Site"},  // letter case counts
       {"; on the mighty ABCDEFGHIJKLMNOPQRSTUVWXYZ", "ABCDEFGHIJKLMNOPQRST"},
   };
   for (const auto& c : cases) EXPECT_EQ(release::OriginSite(c.text), c.site) << c.text;

@@ -28,7 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   const std::string normal = release::NormalizeLineBreaks(text);
   for (size_t i = 0; i < normal.size(); ++i)
-    if ((normal[i] == '\n' && (i == 0 || normal[i - 1] != '\r')) || (normal[i] == '\r' && (i + 1 == normal.size() || normal[i + 1] != '\n')))
+    if ((normal[i] == '\n' && (i == 0 || normal[i - 1] != '\r')) ||
+        (normal[i] == '\r' && (i + 1 == normal.size() || normal[i + 1] != '\n')))
       std::abort();
   return 0;
 }

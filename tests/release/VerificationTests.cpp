@@ -26,8 +26,14 @@ struct RecordingUi : VerificationUi {
   std::string* sfvmemo = nullptr;  // the window's entry list and busy flag,
   bool* busy = nullptr;            // which the release under test holds
 
-  void SetStatus(const std::string& t) override { status = t; events.push_back("status: " + t); }
-  void ShowMessage(const std::string& t) override { messages.push_back(t); events.push_back("message: " + t); }
+  void SetStatus(const std::string& t) override {
+    status = t;
+    events.push_back("status: " + t);
+  }
+  void ShowMessage(const std::string& t) override {
+    messages.push_back(t);
+    events.push_back("message: " + t);
+  }
   void ReportError(const std::string& t) override { events.push_back("error: " + t); }
   void ProcessMessages() override {
     ++pumps;
@@ -138,14 +144,14 @@ TEST(VerificationTests, CleanReleaseIsCheckedInOrderAndHandedOn) {
 TEST(VerificationTests, ProblemsAreReportedAndTheRunGoesOnWhereItCan) {
   Release r;
   std::string sfv = r.AddFile("a.rar", "first");
-  sfv += "garbage without a checksum\r\n";                  // line 2
+  sfv += "garbage without a checksum\r\n";  // line 2
   const std::string bad = r.AddFile("b.r00", "second");
   WriteFile(r.dir / "b.r00", "second, damaged");
   sfv += bad;
   sfv += r.AddFile("c.r01", "third");
   MakeUnreadable(r.dir / "c.r01");
   sfv += r.AddFile("d.r02", "fourth");
-  sfv += "e.r03 1234567\r\n";                               // line 6: seven digits
+  sfv += "e.r03 1234567\r\n";  // line 6: seven digits
   sfv += r.AddFile("f.r04", "last");
   r.WriteSfv(sfv);
 
@@ -201,7 +207,10 @@ TEST(VerificationTests, NamesAndChecksumsAsWindowsToolsWriteThem) {
   char sample[9];
   std::snprintf(sample, sizeof sample, "%08x", ZlibCrc("sample clip"));
   // A byte-order mark, a backslash folder, a tab, letter case differing from the disk.
-  r.WriteSfv("\xEF\xBB\xBF" "sample\\clip.mkv\t" + std::string(sample) + "\nrelease.rar    " + mixedCase + "\n");
+  r.WriteSfv(
+      "\xEF\xBB\xBF"
+      "sample\\clip.mkv\t" +
+      std::string(sample) + "\nrelease.rar    " + mixedCase + "\n");
 
   RecordingUi ui;
   EXPECT_EQ(r.Click(ui), RunOutcome::Clean) << (ui.messages.empty() ? "" : ui.messages[0]);

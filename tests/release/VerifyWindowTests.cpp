@@ -96,7 +96,8 @@ TEST_F(VerifyWindowTest, MixedCaseChecksumsPassAndUnreadableFilesAreReported) {
   std::snprintf(mixed, sizeof mixed, "%08x", testfiles::ZlibCrc("zz"));
   for (int i = 0; i < 8; i += 2) mixed[i] = static_cast<char>(std::toupper(mixed[i]));
   WriteFile("rel/Sub/A.R00", "zz");
-  TForm1& w = OpenRelease("sub\\a.r00 " + std::string(mixed) + "\r\n" + Listed("locked.r01", "x") + Listed("z.r02", "z"));
+  TForm1& w =
+      OpenRelease("sub\\a.r00 " + std::string(mixed) + "\r\n" + Listed("locked.r01", "x") + Listed("z.r02", "z"));
   testfiles::MakeUnreadable(Path("rel/locked.r01"));
   Click(w.sfvfilelab);
   ASSERT_EQ(messages.size(), 1) << messages.join('|').toStdString();

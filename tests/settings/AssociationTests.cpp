@@ -43,8 +43,8 @@ class AssociationTest : public ::testing::Test {
   }
 
   std::string Tool(const std::string& command) {
-    const std::string line = "env XDG_CONFIG_HOME='" + config_ + "' XDG_DATA_HOME='" + data_ +
-                             "' XDG_DATA_DIRS='" + dir_.path() + "/nosystem' " + command + " 2>&1";
+    const std::string line = "env XDG_CONFIG_HOME='" + config_ + "' XDG_DATA_HOME='" + data_ + "' XDG_DATA_DIRS='" +
+                             dir_.path() + "/nosystem' " + command + " 2>&1";
     std::string out;
     if (FILE* p = popen(line.c_str(), "r")) {
       char buf[512];
@@ -64,9 +64,15 @@ class AssociationTest : public ::testing::Test {
     if (!done) fprintf(stderr, "%s\n", done.message().c_str());
     return done ? 0 : 1;
   }
-  int Register() { return InChild([&] { return Report(settings::RegisterAssociation(program_)); }); }
-  int Unregister() { return InChild([] { return Report(settings::UnregisterAssociation()); }); }
-  bool Probe() { return InChild([] { return settings::AssociationIsOurs() ? 0 : 1; }) == 0; }
+  int Register() {
+    return InChild([&] { return Report(settings::RegisterAssociation(program_)); });
+  }
+  int Unregister() {
+    return InChild([] { return Report(settings::UnregisterAssociation()); });
+  }
+  bool Probe() {
+    return InChild([] { return settings::AssociationIsOurs() ? 0 : 1; }) == 0;
+  }
 
   void InstallOtherViewer() {
     WriteFile(data_ + "/applications/other.desktop",
@@ -104,8 +110,7 @@ TEST_F(AssociationTest, UncheckingTakesItBackAndLeavesOthersAlone) {
   ASSERT_EQ(Register(), 0);  // checking again undoes the removal
   EXPECT_EQ(GioDefault(), "lumeskar.desktop");
   EXPECT_TRUE(Probe());
-  EXPECT_EQ(ReadFile(config_ + "/mimeapps.list").find("text/x-nfo=lumeskar.desktop;\n\n[Removed"),
-            std::string::npos);
+  EXPECT_EQ(ReadFile(config_ + "/mimeapps.list").find("text/x-nfo=lumeskar.desktop;\n\n[Removed"), std::string::npos);
   EXPECT_NE(Tool("gio mime text/x-nfo").find("other.desktop"), std::string::npos);
 }
 
@@ -133,14 +138,20 @@ TEST_F(AssociationTest, FailuresNameThePathThatCouldNotBeWritten) {
   WriteFile(dir_ / "plain-file", "");
   data_ = dir_ / "plain-file/data";
   std::string error;
-  int code = InChild([&] { return settings::RegisterAssociation(program_).message() ==
-                                  "Unable to write to " + data_ + "/applications/lumeskar.desktop" ? 0 : 1; });
+  int code = InChild([&] {
+    return settings::RegisterAssociation(program_).message() ==
+                   "Unable to write to " + data_ + "/applications/lumeskar.desktop"
+               ? 0
+               : 1;
+  });
   EXPECT_EQ(code, 0);
 
   data_ = dir_ / "data";
   config_ = dir_ / "plain-file/config";
-  code = InChild([&] { return settings::RegisterAssociation(program_).message() ==
-                              "Unable to write to " + config_ + "/mimeapps.list" ? 0 : 1; });
+  code = InChild([&] {
+    return settings::RegisterAssociation(program_).message() == "Unable to write to " + config_ + "/mimeapps.list" ? 0
+                                                                                                                   : 1;
+  });
   EXPECT_EQ(code, 0);
 }
 

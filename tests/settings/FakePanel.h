@@ -21,7 +21,7 @@ class FakePanel : public settings::OptionsPanel {
       : settingsPath_(std::move(settingsPath)), libraryPresent_(libraryPresent) {}
 
   // Initial states of the controls before any settings are applied.
-  std::map<Option, bool> checked{{Option::Associate, false}, {Option::Extract, false},
+  std::map<Option, bool> checked{{Option::Associate, false},    {Option::Extract, false},
                                  {Option::ChooseExtract, true}, {Option::RunAfterExt, false},
                                  {Option::UseBin, true},        {Option::UseCue, false},
                                  {Option::WordWrap, true},      {Option::AlwaysOnTop, false}};

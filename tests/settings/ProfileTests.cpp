@@ -30,28 +30,27 @@ struct ReadCase {
 TEST(ProfileRead, WindowsRules) {
   const ReadCase cases[] = {
       {"[Options]\nWordWrap=Yes\n", "Options", "WordWrap", "Yes"},
-      {"[options]\nwordwrap=Yes\n", "OPTIONS", "WORDWRAP", "Yes"},           // names ignore case
-      {"[Options]\nWordWrap=yes\n", "Options", "WordWrap", "yes"},           // values keep it
-      {"[Options]\r\nA=1\r\nB=2\r\n", "Options", "A", "1"},                  // CR LF lines
+      {"[options]\nwordwrap=Yes\n", "OPTIONS", "WORDWRAP", "Yes"},  // names ignore case
+      {"[Options]\nWordWrap=yes\n", "Options", "WordWrap", "yes"},  // values keep it
+      {"[Options]\r\nA=1\r\nB=2\r\n", "Options", "A", "1"},         // CR LF lines
       {"  [ Options ]  \n  A  =   spaced out  \n", "Options", "A", "spaced out"},
       {"[Options]\nA=\"quoted\"\n", "Options", "A", "quoted"},
       {"[Options]\nA='quoted'\n", "Options", "A", "quoted"},
       {"[Options]\nA=  \" inner blanks \"  \n", "Options", "A", " inner blanks "},
-      {"[Options]\nA=\"\"x\"\"\n", "Options", "A", "\"x\""},                 // only one pair
+      {"[Options]\nA=\"\"x\"\"\n", "Options", "A", "\"x\""},  // only one pair
       {"[Options]\nA=\"mixed'\n", "Options", "A", "\"mixed'"},
       {"[Options]\nA=\"\n", "Options", "A", "\""},
       {"[Options]\nA=b=c\n", "Options", "A", "b=c"},
       {"[Options]\nA=\n", "Options", "A", ""},
       {"[Options]\nA\n", "Options", "A", ""},
-      {"[Other]\nA=1\n[Options]\nB=2\n", "Options", "A", ""},                 // other section
-      {"A=1\n[Options]\n", "Options", "A", ""},                               // before any section
-      {"[Options]\nA=1\nA=2\n", "Options", "A", "1"},                         // first one counts
-      {"[Options]\n;A=1\n", "Options", "A", ""},                              // comment
+      {"[Other]\nA=1\n[Options]\nB=2\n", "Options", "A", ""},  // other section
+      {"A=1\n[Options]\n", "Options", "A", ""},                // before any section
+      {"[Options]\nA=1\nA=2\n", "Options", "A", "1"},          // first one counts
+      {"[Options]\n;A=1\n", "Options", "A", ""},               // comment
       {"", "Options", "A", ""},
       {"[Options]\nA=last line without break", "Options", "A", "last line without break"},
   };
-  for (const auto& c : cases)
-    EXPECT_EQ(ProfileLookup(c.text, c.section, c.key), c.expected) << "text: " << c.text;
+  for (const auto& c : cases) EXPECT_EQ(ProfileLookup(c.text, c.section, c.key), c.expected) << "text: " << c.text;
 }
 
 TEST(ProfileRead, ValuesAreCutAt2047Characters) {
@@ -130,7 +129,7 @@ TEST(ProfileFileOnDisk, CreatesKeepsModeAndFollowsLinks) {
 
   chmod(file.Path().c_str(), 0640);
   ASSERT_TRUE(file.WriteString("Options", "B", "2"));
-  struct stat st{};
+  struct stat st {};
   ASSERT_EQ(stat(file.Path().c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0640u);
 

@@ -48,9 +48,9 @@ TEST(SettingsLoad, ExtractionChoicesWithLibraryPresent) {
     Loaded expected;
   };
   const Row rows[] = {
-      {"Yes", "No", {true, true, false}},   {"No", "Yes", {false, false, true}},
-      {nullptr, "Yes", {false, false, true}}, {"No", "No", {true, true, false}},
-      {nullptr, "No", {true, true, false}}, {"No", nullptr, {false, false, true}},
+      {"Yes", "No", {true, true, false}},       {"No", "Yes", {false, false, true}},
+      {nullptr, "Yes", {false, false, true}},   {"No", "No", {true, true, false}},
+      {nullptr, "No", {true, true, false}},     {"No", nullptr, {false, false, true}},
       {nullptr, nullptr, {false, false, true}}, {"Yes", "Yes", {false, false, true}},
       {"Yes", nullptr, {true, true, false}},
   };
@@ -126,7 +126,8 @@ TEST(SettingsLoad, OtherKeys) {
   const std::string longCommand(2100, 'c');
   WriteFile(path,
             "[options]\r\nwordwrap=yes\r\nALWAYSONTOP=Yes\r\nRunAfterExt=Yes\r\nUseBin=Yes\r\nUseCue=Yes\r\n"
-            "ExtractTo= \"/media/My Releases\" \r\nAfterExtract=" + longCommand + "\r\n");
+            "ExtractTo= \"/media/My Releases\" \r\nAfterExtract=" +
+                longCommand + "\r\n");
   FakePanel panel(path, true);
   settings::LoadSettings(panel, settings::ProfileFile(path));
   EXPECT_TRUE(panel.IsChecked(Option::WordWrap));  // "yes" is not "Yes"
@@ -283,8 +284,7 @@ TEST(SettingsLock, ALoadOrSaveWaitsForTheOneUnderWayInAnotherWindow) {
 TEST(SettingsLocation, BesideTheProgramOrInTheConfigHome) {
   TempFolder dir;
   const std::string programDir = dir.path() + "/";
-  EXPECT_EQ(settings::SettingsPathFor(programDir, "lumeskar", "/xdg/cfg", "/home/u"),
-            "/xdg/cfg/lumeskar/lumeskar.ini");
+  EXPECT_EQ(settings::SettingsPathFor(programDir, "lumeskar", "/xdg/cfg", "/home/u"), "/xdg/cfg/lumeskar/lumeskar.ini");
   EXPECT_EQ(settings::SettingsPathFor(programDir, "lumeskar", "relative/cfg", "/home/u"),
             "/home/u/.config/lumeskar/lumeskar.ini");
   EXPECT_EQ(settings::SettingsPathFor(programDir, "lumeskar", "", "/home/u"), "/home/u/.config/lumeskar/lumeskar.ini");

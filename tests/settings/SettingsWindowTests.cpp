@@ -49,8 +49,9 @@ const QString kNotice =
 
 TEST_F(SettingsWindowTest, LoadAppliesTheFileThroughTheReactions) {
   ASSERT_FALSE(std::filesystem::exists(platform::ProgramDir() + "libunrar.so"));
-  WriteSettings("[Options]\r\nExtract=Yes\r\nChooseExtract=No\r\nWordWrap=No\r\nAlwaysOnTop=Yes\r\n"
-                "RunAfterExt=Yes\r\nUseCue=Yes\r\nExtractTo=/srv/out\r\nAfterExtract=burn \"%F\"\r\n");
+  WriteSettings(
+      "[Options]\r\nExtract=Yes\r\nChooseExtract=No\r\nWordWrap=No\r\nAlwaysOnTop=Yes\r\n"
+      "RunAfterExt=Yes\r\nUseCue=Yes\r\nExtractTo=/srv/out\r\nAfterExtract=burn \"%F\"\r\n");
   TForm1& w = Open("");
   // Without the library both turn-ons are undone, each with its notice.
   EXPECT_EQ(messages, (QStringList{kNotice, kNotice}));

@@ -58,7 +58,7 @@ TEST(UnrarAudio20, MultimediaBlockThroughTheDecoder) {
   put(0b1001, 4);  // multimedia, fresh tables, 2 channels
   for (unsigned s = 0; s < 19; ++s) put(s == 8 ? 1 : (s == 9 || s == 16) ? 2 : 0, 4);
   for (int channel = 0; channel < 2; ++channel) {
-    put(0b0, 1);  // length 8
+    put(0b0, 1);                                  // length 8
     for (int i = 0; i < 42; ++i) put(0b1111, 4);  // 6 more of the same
     put(0b00, 2);
     put(0b1010, 4);  // two of length 9

@@ -163,8 +163,8 @@ TEST(UnrarDecode, DamagedDataEndsInAnErrorCode) {
       {rar / "test_read_format_rar_compress_normal.rar", "LibarchiveAddingTest.html"},  // LZ
       {rar / "test_read_format_rar_compress_best.rar", "LibarchiveAddingTest.html"},    // PPMd
       {rar / "test_read_format_rar_filter.rar", "bsdcat.exe"},                          // LZ with filters
-      {rar.parent_path() / "rar-sc" / "Rar2.rar", "exe\\test.exe"},                    // RAR 2.0
-      {rar.parent_path() / "rar-sc" / "Rar15.rar", "EXE\\TEST.EXE"},                   // RAR 1.5
+      {rar.parent_path() / "rar-sc" / "Rar2.rar", "exe\\test.exe"},                     // RAR 2.0
+      {rar.parent_path() / "rar-sc" / "Rar15.rar", "EXE\\TEST.EXE"},                    // RAR 1.5
   };
   int cases = 0;
   for (const Row& row : rows) {
@@ -181,14 +181,19 @@ TEST(UnrarDecode, DamagedDataEndsInAnErrorCode) {
       size_t at = k * n / 48;
       for (int damage = 0; damage < 3; ++damage) {
         std::string packed = e.data;
-        if (damage == 0) packed.resize(at);
-        else packed[at + (damage - 1) * 7 % (n - at)] ^= char(damage == 1 ? 0xFF : 0x10);
+        if (damage == 0)
+          packed.resize(at);
+        else
+          packed[at + (damage - 1) * 7 % (n - at)] ^= char(damage == 1 ? 0xFF : 0x10);
         Checked got;
         int r = decode(e, packed, got);
         ++cases;
         EXPECT_LE(got.size, e.unpSize) << "case " << k << "/" << damage;
-        if (r == 0) EXPECT_EQ(got.size, e.unpSize) << "case " << k << "/" << damage;
-        else EXPECT_TRUE(r == ERAR_BAD_DATA || r == ERAR_UNKNOWN_FORMAT || r == ERAR_NO_MEMORY) << r << " in case " << k << "/" << damage;
+        if (r == 0)
+          EXPECT_EQ(got.size, e.unpSize) << "case " << k << "/" << damage;
+        else
+          EXPECT_TRUE(r == ERAR_BAD_DATA || r == ERAR_UNKNOWN_FORMAT || r == ERAR_NO_MEMORY)
+              << r << " in case " << k << "/" << damage;
       }
     }
   }
@@ -209,10 +214,14 @@ struct RecordWriter {
   }
   // The record's numbers: 2 selector bits, then 4, 8, 16 or 32 bits.
   void number(uint32_t v) {
-    if (v < 16) put(v, 6);
-    else if (v < 256) put(0x100 | v, 10);
-    else if (v < 65536) put(0x20000 | v, 18);
-    else put(3, 2), put(v, 32);
+    if (v < 16)
+      put(v, 6);
+    else if (v < 256)
+      put(0x100 | v, 10);
+    else if (v < 65536)
+      put(0x20000 | v, 18);
+    else
+      put(3, 2), put(v, 32);
   }
 };
 
@@ -291,7 +300,8 @@ TEST(UnrarDecode, OldStyleArchiveComment) {
     main += std::string(6, '\0');
     const uint32_t crc = rarwriter::Crc32(0, main.data() + 2, 11);  // the comment is outside the CRC
     main[0] = char(crc & 0xFF), main[1] = char(crc >> 8 & 0xFF);
-    return std::string("Rar!\x1a\x07\x00", 7) + main + comment + payload + std::string("\xC4\x3D\x7B\x00\x40\x07\x00", 7);
+    return std::string("Rar!\x1a\x07\x00", 7) + main + comment + payload +
+           std::string("\xC4\x3D\x7B\x00\x40\x07\x00", 7);
   };
   std::string damaged = e.data;
   damaged[damaged.size() / 2] ^= 0x21;

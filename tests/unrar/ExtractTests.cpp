@@ -12,10 +12,7 @@ namespace {
 const char* formatName(Format f) { return f == Format::Rar4 ? "RAR4" : "RAR5"; }
 
 std::vector<RarEntry> sampleEntries() {
-  return {File("a.txt", "hi\n"),
-          Dir("sub"),
-          Pattern("sub/big.bin", 700'000, 7),
-          File("sub/empty", ""),
+  return {File("a.txt", "hi\n"), Dir("sub"), Pattern("sub/big.bin", 700'000, 7), File("sub/empty", ""),
           File("sub/deeper/c.txt", std::string(5000, 'c'))};
 }
 
@@ -111,16 +108,20 @@ TEST(UnrarHeaders, VolumeFlagsAndSplitParts) {
 // Extraction must reproduce the source tree byte for byte, whatever the
 // format, the volume size and the volume naming.
 TEST(UnrarExtract, ByteIdenticalAcrossFormatsAndNamings) {
-  struct Case { Format format; uint64_t volumeSize; Naming naming; };
+  struct Case {
+    Format format;
+    uint64_t volumeSize;
+    Naming naming;
+  };
   const Case cases[] = {
-      {Format::Rar4, 0, Naming::Part},       {Format::Rar5, 0, Naming::Part},
-      {Format::Rar4, 100'000, Naming::Part}, {Format::Rar5, 100'000, Naming::Part},
-      {Format::Rar4, 60'000, Naming::Old},   {Format::Rar5, 60'000, Naming::Old},
+      {Format::Rar4, 0, Naming::Part},         {Format::Rar5, 0, Naming::Part},
+      {Format::Rar4, 100'000, Naming::Part},   {Format::Rar5, 100'000, Naming::Part},
+      {Format::Rar4, 60'000, Naming::Old},     {Format::Rar5, 60'000, Naming::Old},
       {Format::Rar4, 60'000, Naming::Numeric},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(formatName(c.format)) + " volume size " + std::to_string(c.volumeSize) +
-                 " naming " + std::to_string(int(c.naming)));
+    SCOPED_TRACE(std::string(formatName(c.format)) + " volume size " + std::to_string(c.volumeSize) + " naming " +
+                 std::to_string(int(c.naming)));
     TempDir dir;
     RarOptions o = opts(c.format);
     o.volumeSize = c.volumeSize;
@@ -144,7 +145,8 @@ TEST(UnrarExtract, ByteIdenticalAcrossFormatsAndNamings) {
         EXPECT_TRUE(fs::is_directory(p)) << e.name;
         continue;
       }
-      std::string expected = e.generated == Generated::Pattern ? PatternBytes(e.patternSeed, 0, e.generatedSize) : e.data;
+      std::string expected =
+          e.generated == Generated::Pattern ? PatternBytes(e.patternSeed, 0, e.generatedSize) : e.data;
       EXPECT_TRUE(readFile(p) == expected) << e.name;
       total += expected.size();
       struct stat st;

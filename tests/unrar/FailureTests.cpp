@@ -21,7 +21,10 @@ struct VolumeAsk {
 int CALLBACK volumeCallback(UINT msg, LPARAM user, LPARAM p1, LPARAM p2) {
   auto* v = reinterpret_cast<VolumeAsk*>(user);
   if (msg != UCM_CHANGEVOLUME) return 0;
-  if (p2 == RAR_VOL_NOTIFY) { ++v->notifies; return 1; }
+  if (p2 == RAR_VOL_NOTIFY) {
+    ++v->notifies;
+    return 1;
+  }
   ++v->asks;
   if (v->replacement.empty()) return -1;
   strcpy(reinterpret_cast<char*>(p1), v->replacement.c_str());
@@ -221,8 +224,8 @@ TEST(UnrarFailures, SolidRar4) {
   writeFile(dir / "patched.rar", bytes);
   RunResult r = runArchive(dir / "patched.rar", RAR_EXTRACT, dir / "out");
   ASSERT_EQ(r.names.size(), 6u);
-  EXPECT_EQ(r.codes[2], 0);                    // testdir/test.txt: compressed, not solid
-  EXPECT_EQ(r.codes[3], 0);                    // continues the solid stream
+  EXPECT_EQ(r.codes[2], 0);  // testdir/test.txt: compressed, not solid
+  EXPECT_EQ(r.codes[3], 0);  // continues the solid stream
   EXPECT_EQ(readFile(dir / "out/testdir/LibarchiveAddingTest.html"), readFile(dir / "out/LibarchiveAddingTest.html"));
 }
 
@@ -231,16 +234,21 @@ TEST(UnrarFailures, HostileNamesNeverLeaveTheDestination) {
     TempDir dir;
     fs::create_directories(dir / "dest");
     std::vector<RarEntry> entries = {
-        File("../evil.txt", "e"),          File("/tmp/unrar-abs-evil.txt", "e"), File("a/../../evil2.txt", "e"),
-        Link("outlink", "/etc"),            File("outlink/passwd-copy", "e"),      Link("uplink", "../../x"),
-        Link("inlink", "sub/../target.txt"), File("inlink", "through a link"),     File("target.txt", "t"),
+        File("../evil.txt", "e"),
+        File("/tmp/unrar-abs-evil.txt", "e"),
+        File("a/../../evil2.txt", "e"),
+        Link("outlink", "/etc"),
+        File("outlink/passwd-copy", "e"),
+        Link("uplink", "../../x"),
+        Link("inlink", "sub/../target.txt"),
+        File("inlink", "through a link"),
+        File("target.txt", "t"),
         File("./fine/./ok.txt", "ok"),
     };
     auto vols = WriteRar(dir.path(), "hostile", entries, opts(format));
     RunResult r = runArchive(vols[0], RAR_EXTRACT, dir / "dest");
     ASSERT_EQ(r.codes.size(), entries.size());
-    const int expected[] = {ERAR_ECREATE, ERAR_ECREATE, ERAR_ECREATE, ERAR_ECREATE, 0,
-                            ERAR_ECREATE, 0,            0,            0,            0};
+    const int expected[] = {ERAR_ECREATE, ERAR_ECREATE, ERAR_ECREATE, ERAR_ECREATE, 0, ERAR_ECREATE, 0, 0, 0, 0};
     for (size_t i = 0; i < entries.size(); ++i) EXPECT_EQ(r.codes[i], expected[i]) << entries[i].name;
     EXPECT_FALSE(fs::exists(dir / "evil.txt"));
     EXPECT_FALSE(fs::exists(dir / "evil2.txt"));
@@ -275,7 +283,11 @@ TEST(UnrarComments, CommentSizeAndState) {
     auto vols = WriteRar(dir.path(), "c", {File("a", "a")}, o);
     auto plain = WriteRar(dir.path(), "n", {File("a", "a")}, opts(format));
     UnrarLib& lib = UnrarLib::get();
-    struct { std::string path; unsigned bufSize, size, state; std::string text; } cases[] = {
+    struct {
+      std::string path;
+      unsigned bufSize, size, state;
+      std::string text;
+    } cases[] = {
         {vols[0], 65535, 24, 1, o.comment},
         {vols[0], 24, 24, 1, o.comment},
         {vols[0], 8, 8, ERAR_SMALL_BUF, "Release"},
@@ -375,7 +387,8 @@ TEST(UnrarFailures, HardLinksAndCopiesOfEarlierEntries) {
     e.redirType = type;
     return e;
   };
-  std::vector<RarEntry> entries = {File("a.txt", "alpha"), redir("hard", "a.txt", FSREDIR_HARDLINK),
+  std::vector<RarEntry> entries = {File("a.txt", "alpha"),
+                                   redir("hard", "a.txt", FSREDIR_HARDLINK),
                                    redir("copy", "a.txt", FSREDIR_FILECOPY),
                                    redir("escape", "../outside.txt", FSREDIR_FILECOPY),
                                    redir("escape-hard", "../outside.txt", FSREDIR_HARDLINK),
@@ -420,15 +433,15 @@ std::string blake2Archive(const std::string& name, const std::string& data, cons
   vint(extra, record.size());
   extra += record;
   std::string file;
-  vint(file, 2);      // file header
-  vint(file, 0x03);   // extra area and data follow
+  vint(file, 2);     // file header
+  vint(file, 0x03);  // extra area and data follow
   vint(file, extra.size());
   vint(file, data.size());
-  vint(file, 0);      // no time, no CRC-32
+  vint(file, 0);  // no time, no CRC-32
   vint(file, data.size());
   vint(file, 0644);
-  vint(file, 0);      // stored
-  vint(file, 1);      // Unix host
+  vint(file, 0);  // stored
+  vint(file, 1);  // Unix host
   vint(file, name.size());
   file += name + extra;
   return std::string("Rar!\x1a\x07\x01\x00", 8) + block(std::string("\x01\x00\x00", 3)) + block(file) + data +

@@ -75,7 +75,10 @@ TEST(UnrarFixtures, SameFilesAsBsdtar) {
 TEST(UnrarFixtures, CompressedVolumeSetsPassTheirChecks) {
   const fs::path fixtures = LUMESKAR_SHARED_FIXTURES;
   if (!fs::exists(fixtures)) GTEST_SKIP() << "no shared fixtures";
-  struct { const char* first; size_t entries; } sets[] = {
+  struct {
+    const char* first;
+    size_t entries;
+  } sets[] = {
       {"test_read_format_rar_multivolume.part0001.rar", 7},
       {"test_read_format_rar5_multiarchive.part01.rar", 2},
       {"test_rar_multivolume_multiple_files.part1.rar", 0},

@@ -1,10 +1,10 @@
 // libFuzzer target: open, header reading and test-extraction of arbitrary
 // bytes through the C API.
+#include <unistd.h>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <unistd.h>
 
 #include "unrar/unrar.h"
 

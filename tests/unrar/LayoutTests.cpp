@@ -11,7 +11,10 @@ TEST(UnrarLayout, RecordSizesAndOffsets) {
   EXPECT_EQ(sizeof(RARHeaderDataEx), 14340u);
   EXPECT_EQ(sizeof(RAROpenArchiveDataEx), 176u);
 
-  struct { size_t actual, expected; const char* what; } offsets[] = {
+  struct {
+    size_t actual, expected;
+    const char* what;
+  } offsets[] = {
       {offsetof(RARHeaderData, FileName), 260, "FileName"},
       {offsetof(RARHeaderData, Flags), 520, "Flags"},
       {offsetof(RARHeaderData, FileCRC), 536, "FileCRC"},
@@ -46,16 +49,20 @@ TEST(UnrarLayout, RecordSizesAndOffsets) {
 TEST(UnrarLayout, LibraryExportsTheInterface) {
   UnrarLib& lib = UnrarLib::get();
   ASSERT_NE(lib.handle, nullptr) << dlerror();
-  void* fns[] = {(void*)lib.OpenArchive, (void*)lib.OpenArchiveEx, (void*)lib.CloseArchive,
-                 (void*)lib.ReadHeader, (void*)lib.ReadHeaderEx, (void*)lib.ProcessFile,
-                 (void*)lib.ProcessFileW, (void*)lib.SetCallback, (void*)lib.SetChangeVolProc,
-                 (void*)lib.SetProcessDataProc, (void*)lib.SetPassword, (void*)lib.GetDllVersion};
+  void* fns[] = {(void*)lib.OpenArchive,        (void*)lib.OpenArchiveEx, (void*)lib.CloseArchive,
+                 (void*)lib.ReadHeader,         (void*)lib.ReadHeaderEx,  (void*)lib.ProcessFile,
+                 (void*)lib.ProcessFileW,       (void*)lib.SetCallback,   (void*)lib.SetChangeVolProc,
+                 (void*)lib.SetProcessDataProc, (void*)lib.SetPassword,   (void*)lib.GetDllVersion};
   for (void* f : fns) EXPECT_NE(f, nullptr);
   EXPECT_EQ(lib.GetDllVersion(), RAR_DLL_VERSION);
 }
 
 TEST(UnrarVolumeName, NextNameByRule) {
-  struct { const char* name; bool newNumbering; const char* next; } cases[] = {
+  struct {
+    const char* name;
+    bool newNumbering;
+    const char* next;
+  } cases[] = {
       {"x.part1.rar", true, "x.part2.rar"},
       {"x.part9.rar", true, "x.part10.rar"},
       {"x.part09.rar", true, "x.part10.rar"},

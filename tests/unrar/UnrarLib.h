@@ -43,7 +43,7 @@ struct UnrarLib {
     return lib;
   }
 
-private:
+ private:
   UnrarLib() {
     handle = dlopen(LUMESKAR_BINARY_DIR "/libunrar.so", RTLD_NOW | RTLD_LOCAL);
     if (!handle) return;
