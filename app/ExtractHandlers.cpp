@@ -4,34 +4,20 @@
 // it to the window's controls.
 #include "app/ExtractHandlers.h"
 
-#include <QCoreApplication>
 #include <QEvent>
 #include <QKeyEvent>
 
 #include "app/Dialogs.h"
-#include "app/ProgressStrip.h"
 #include "app/Unit1.h"
+#include "app/WindowRunUi.h"
 #include "extract/ExtractionRun.h"
 #include "extract/RARArc.h"
 
 namespace {
 
-class WindowExtractionUi : public extract::ExtractionUi {
+class WindowExtractionUi : public WindowRunUi<extract::ExtractionUi> {
  public:
-  explicit WindowExtractionUi(TForm1& form) : f_(form) {}
-
-  void SetStatus(const std::string& text) override { f_.sfvfilelab->setText(FromLocal(text)); }
-  void ShowMessage(const std::string& text) override { ::ShowMessage(FromLocal(text)); }
-  void ProcessMessages() override { QCoreApplication::processEvents(); }
-  void SetCancelVisible(bool visible) override { f_.cancelab->setVisible(visible); }
-  void SetOriginVisible(bool visible) override {
-    f_.fromsite->setVisible(visible);
-    f_.Label2->setVisible(visible);
-  }
-  void ShowProgress(uint64_t done, uint64_t total) override { f_.progressbar->SetProgress(done, total); }
-  void HideProgress() override { f_.progressbar->Finish(); }
-  std::string& EntryList() override { return f_.sfvmemo; }
-  bool& Busy() override { return f_.busy; }
+  using WindowRunUi::WindowRunUi;
 
   extract::ExtractionOptions Options() const override {
     extract::ExtractionOptions o;
@@ -57,9 +43,6 @@ class WindowExtractionUi : public extract::ExtractionUi {
     f_.mylab2->setText(FromLocal(parameters));
     f_.mylab3->setText(FromLocal(program + (parameters.empty() ? "" : " ") + parameters));
   }
-
- private:
-  TForm1& f_;
 };
 
 // Enter or Escape in one of the two folder prompts.
