@@ -101,6 +101,15 @@ TEST(Cp437, UpperHalfAndPrintableAsciiMatchTheSystemConverter) {
   iconv_close(cd);
 }
 
+TEST(Cp437, AllCp437CharactersOnlyWhenTheFontDrawsEveryOne) {
+  EXPECT_TRUE(AllCp437Characters(u""));
+  EXPECT_TRUE(AllCp437Characters(u"art \u2588\u2592\u00A0\u263A\t\n\r"));
+  EXPECT_FALSE(AllCp437Characters(u"\u2588\u4E2D"));      // CJK
+  EXPECT_FALSE(AllCp437Characters(u"\U0001F600"));         // a surrogate pair
+  EXPECT_FALSE(AllCp437Characters(u"a\xDC00"));            // a lone surrogate
+  EXPECT_FALSE(AllCp437Characters(u"\u2500\u0394"));      // Greek capital delta: not in the code page
+}
+
 TEST(NfoText, EmptyLineRuleMatchesTheLineByLineWalkOnEveryShortText) {
   // Every text of up to 10 lines, each empty or not, against the walk that
   // deletes in place.
