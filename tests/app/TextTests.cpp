@@ -131,6 +131,21 @@ TEST(NfoText, EmptyLineRuleStaysLinearOnHugeTexts) {
   EXPECT_EQ(lines.size(), 1'000'000u);
 }
 
+TEST(NfoText, ViewTextIsTheKeptLinesJoinedByLineFeeds) {
+  struct Case {
+    std::string file;
+    std::u16string shown;
+  } cases[] = {
+      {"A\r\n\r\n\r\nB\r\n", u"A\n\nB"},            // a run of two empty lines keeps one
+      {"\xB1\xDB\r\n\r\nx\n", u"\u2592\u2588\nx"},  // code page 437 art
+      {"\xEF\xBB\xBF" "a\r\xE2\x94\x80\n", u"a\n\u2500"},  // UTF-8
+      {"\n\n\n", u"\n"},
+      {"A\n", u"A"},
+      {"", u""},
+  };
+  for (const auto& c : cases) EXPECT_TRUE(NfoViewText(c.file) == c.shown) << c.file;
+}
+
 TEST(TextEncoding, DetectsTheEncodingAndDecodesEveryKindOfFile) {
   using E = TextEncoding;
   struct Case {
