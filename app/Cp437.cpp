@@ -31,28 +31,51 @@ constexpr char16_t kHigh[128] = {
     0x2261, 0x00B1, 0x2265, 0x2264, 0x2320, 0x2321, 0x00F7, 0x2248,
     0x00B0, 0x2219, 0x00B7, 0x221A, 0x207F, 0x00B2, 0x25A0, 0x00A0};
 // clang-format on
-}  // namespace
 
-char16_t Cp437ToUnicode(unsigned char b) {
-  if (b == '\t' || b == '\r' || b == '\n') return b;
-  if (b < 0x20) return kLow[b];
-  if (b == 0x7F) return 0x2302;
-  if (b < 0x80) return b;
-  return kHigh[b - 0x80];
+// Every byte's character, from the two tables above, built at compile time.
+constexpr std::array<char16_t, 256> kByteToUnicode = [] {
+  std::array<char16_t, 256> t{};
+  for (int b = 0; b < 256; ++b) {
+    if (b == '\t' || b == '\r' || b == '\n')
+      t[b] = static_cast<char16_t>(b);
+    else if (b < 0x20)
+      t[b] = kLow[b];
+    else if (b == 0x7F)
+      t[b] = 0x2302;
+    else if (b < 0x80)
+      t[b] = static_cast<char16_t>(b);
+    else
+      t[b] = kHigh[b - 0x80];
+  }
+  return t;
+}();
+
+// Whether each UTF-16 code unit is a character of the code page (surrogates
+// never are).
+const std::array<bool, 0x10000>& Cp437Units() {
+  static const auto table = [] {
+    std::array<bool, 0x10000> t{};
+    for (char16_t c : kByteToUnicode) t[c] = true;
+    return t;
+  }();
+  return table;
 }
 
+}  // namespace
+
+char16_t Cp437ToUnicode(unsigned char b) { return kByteToUnicode[b]; }
+
 std::u16string Cp437Decode(std::string_view bytes) {
-  std::u16string out;
-  out.reserve(bytes.size());
-  for (unsigned char b : bytes) out.push_back(Cp437ToUnicode(b));
+  std::u16string out(bytes.size(), u'\0');
+  for (size_t i = 0; i < bytes.size(); ++i) out[i] = kByteToUnicode[static_cast<unsigned char>(bytes[i])];
   return out;
 }
 
-bool IsCp437Character(char32_t c) {
-  static const auto table = [] {
-    std::array<bool, 0x10000> t{};
-    for (int b = 0; b < 256; ++b) t[Cp437ToUnicode(static_cast<unsigned char>(b))] = true;
-    return t;
-  }();
-  return c < table.size() && table[c];
+bool IsCp437Character(char32_t c) { return c < 0x10000 && Cp437Units()[c]; }
+
+bool AllCp437Characters(std::u16string_view text) {
+  const auto& units = Cp437Units();
+  for (char16_t u : text)
+    if (!units[u]) return false;
+  return true;
 }

@@ -13,3 +13,7 @@ std::u16string Cp437Decode(std::string_view bytes);
 
 // Whether code page 437 has character `c` (so the 6x8 font draws it).
 bool IsCp437Character(char32_t c);
+
+// Whether every character of `text` is one code page 437 has: then the 6x8
+// font draws all of it and no fallback font is needed.
+bool AllCp437Characters(std::u16string_view text);

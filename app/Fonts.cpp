@@ -10,7 +10,11 @@ bool LoadTerminalFont() {
 QFont FontT() {
   QFont f(QStringLiteral("Lumeskar Terminal"));
   f.setPixelSize(8);
-  f.setStyleStrategy(QFont::NoAntialias);
+  // A bitmap font of fixed-width cells has no ligatures, kerning or marks to
+  // position: its glyphs and advances come straight from the character map,
+  // and text shaping, the largest cost of laying out and painting a page of
+  // art, is skipped. Scripts that need shaping still get it.
+  f.setStyleStrategy(QFont::StyleStrategy(QFont::NoAntialias | QFont::PreferNoShaping));
   f.setHintingPreference(QFont::PreferNoHinting);
   return f;
 }

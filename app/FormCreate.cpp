@@ -47,12 +47,7 @@ void TForm1::FormCreate(const QString& argument) {
     ReportCannotOpen(path);
     return;
   }
-  std::vector<std::u16string> lines = NfoLines(*bytes);
-  RemoveEmptyLines(lines);
-  QStringList shown;
-  shown.reserve(static_cast<qsizetype>(lines.size()));
-  for (const auto& line : lines) shown << QString::fromStdU16String(line);
-  edit->setNfoText(shown.join(QChar('\n')));
+  edit->setNfoText(QString::fromStdU16String(NfoViewText(*bytes)));
 
   DiscoverRelease(platform::FolderOf(path));
 }

@@ -6,8 +6,8 @@
 namespace {
 
 template <typename Char>
-std::vector<std::basic_string<Char>> Split(std::basic_string_view<Char> text) {
-  std::vector<std::basic_string<Char>> lines;
+std::vector<std::basic_string_view<Char>> SplitViews(std::basic_string_view<Char> text) {
+  std::vector<std::basic_string_view<Char>> lines;
   size_t start = 0;
   for (size_t i = 0; i < text.size(); ++i) {
     if (text[i] != '\r' && text[i] != '\n') continue;
@@ -17,6 +17,12 @@ std::vector<std::basic_string<Char>> Split(std::basic_string_view<Char> text) {
   }
   if (start < text.size()) lines.emplace_back(text.substr(start));
   return lines;
+}
+
+template <typename Char>
+std::vector<std::basic_string<Char>> Split(std::basic_string_view<Char> text) {
+  const std::vector<std::basic_string_view<Char>> views = SplitViews(text);
+  return {views.begin(), views.end()};
 }
 
 template <typename String>
@@ -50,3 +56,18 @@ void RemoveEmptyLines(std::vector<std::string>& lines) { RemoveEmpty(lines); }
 void RemoveEmptyLines(std::vector<std::u16string>& lines) { RemoveEmpty(lines); }
 
 std::vector<std::u16string> NfoLines(std::string_view file) { return SplitLines(DecodeText(WithoutSauce(file)).text); }
+
+std::u16string NfoViewText(std::string_view file) {
+  // Lines are views into the decoded text, so the text is copied once, into
+  // the result, however many lines it has.
+  const std::u16string text = DecodeText(WithoutSauce(file)).text;
+  std::vector<std::u16string_view> lines = SplitViews(std::u16string_view(text));
+  RemoveEmpty(lines);
+  std::u16string shown;
+  shown.reserve(text.size());
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (i != 0) shown += u'\n';
+    shown += lines[i];
+  }
+  return shown;
+}

@@ -20,3 +20,7 @@ void RemoveEmptyLines(std::vector<std::u16string>& lines);
 // end, decoded from its encoding (code page 437, UTF-8 or UTF-16), split at
 // its line breaks. The empty-line rule is not applied.
 std::vector<std::u16string> NfoLines(std::string_view file);
+
+// The viewer's text of an .nfo file: its lines (as NfoLines gives them) after
+// the empty-line rule, joined by LF.
+std::u16string NfoViewText(std::string_view file);

@@ -11,7 +11,10 @@
 
 void TNfoView::setNfoText(const QString& text) {
   setPlainText(text);
-  hasFallbackGlyphs_ = FitFallbackGlyphsToCells(document(), font());
+  // Classic art has nothing outside code page 437: one pass over the text
+  // spares it the line-by-line placing and the fallback font's metrics.
+  const std::u16string_view units(reinterpret_cast<const char16_t*>(text.utf16()), static_cast<size_t>(text.size()));
+  hasFallbackGlyphs_ = !AllCp437Characters(units) && FitFallbackGlyphsToCells(document(), font());
 }
 
 void TNfoView::paintEvent(QPaintEvent* e) {

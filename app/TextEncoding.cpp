@@ -128,6 +128,8 @@ DecodedText DecodeText(std::string_view bytes) {
     std::u16string utf8 = DecodeUtf8(bytes, valid, multiByte, true);
     if (valid && multiByte)
       d = {TextEncoding::Utf8, false, std::move(utf8)};
+    else if (valid)  // plain ASCII: already decoded, exactly as code page 437 decodes it
+      d = {TextEncoding::Cp437, false, std::move(utf8)};
     else
       d = {TextEncoding::Cp437, false, Cp437Decode(bytes)};
   }

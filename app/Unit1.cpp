@@ -72,6 +72,21 @@ void FitMarkedCaptions(QWidget* root, Qt::FindChildOptions options) {
   }
 }
 
+// A text box on a panel gets its text when the panel is first shown: laying
+// out the about text is start-up work for a panel most runs never open.
+constexpr char kTextOnShow[] = "lumeskarTextOnShow";
+
+void SetTextOnShow(QPlainTextEdit* box, const QString& text) { box->setProperty(kTextOnShow, text); }
+
+void SetMarkedTexts(QWidget* root) {
+  for (QPlainTextEdit* box : root->findChildren<QPlainTextEdit*>()) {
+    const QVariant text = box->property(kTextOnShow);
+    if (!text.isValid()) continue;
+    box->setProperty(kTextOnShow, QVariant());
+    box->setPlainText(text.toString());
+  }
+}
+
 // A label at a fixed place with a given font and colour.
 template <typename L = QLabel>
 L* MakeLabel(QWidget* parent, const QString& text, int x, int y, int w, int h, const QFont& font) {
@@ -130,6 +145,7 @@ TPanel::TPanel(QWidget* parent) : QFrame(parent) {
 
 void TPanel::showEvent(QShowEvent* e) {
   FitMarkedCaptions(this, Qt::FindChildrenRecursively);
+  SetMarkedTexts(this);
   QFrame::showEvent(e);
 }
 
@@ -257,7 +273,7 @@ void TForm1::BuildAboutBox() {
   Colour(Memo1, QApplication::palette().color(QPalette::WindowText), &face);
   Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
   Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  Memo1->setPlainText(QString::fromUtf8(AboutText()));
+  SetTextOnShow(Memo1, QString::fromUtf8(AboutText()));
   Memo1->viewport()->setMouseTracking(true);
   Memo1->installEventFilter(this);
   Memo1->viewport()->installEventFilter(this);

@@ -133,6 +133,14 @@ int main(int argc, char** argv) {
     lumeskar.push_back(RunChild(self, "lumeskar", nfo.c_str()));
   }
   double b = Median(bare), l = Median(lumeskar);
+  std::string cpu = "unknown CPU";
+  std::ifstream cpuinfo("/proc/cpuinfo");
+  for (std::string line; std::getline(cpuinfo, line);)
+    if (line.rfind("model name", 0) == 0) {
+      cpu = line.substr(line.find(':') + 2);
+      break;
+    }
+  std::printf("CPU: %s\n", cpu.c_str());
   std::printf("platform: %s, %d runs each, .nfo: %s\n",
               std::getenv("QT_QPA_PLATFORM") ? std::getenv("QT_QPA_PLATFORM") : "default display", runs, nfo.c_str());
   std::printf("bare Qt window   : %7.1f ms (median, process start to window shown)\n", b);

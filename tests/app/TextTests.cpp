@@ -100,6 +100,15 @@ TEST(Cp437, UpperHalfAndPrintableAsciiMatchTheSystemConverter) {
   iconv_close(cd);
 }
 
+TEST(Cp437, AllCp437CharactersOnlyWhenTheFontDrawsEveryOne) {
+  EXPECT_TRUE(AllCp437Characters(u""));
+  EXPECT_TRUE(AllCp437Characters(u"art \u2588\u2592\u00A0\u263A\t\n\r"));
+  EXPECT_FALSE(AllCp437Characters(u"\u2588\u4E2D"));  // CJK
+  EXPECT_FALSE(AllCp437Characters(u"\U0001F600"));    // a surrogate pair
+  EXPECT_FALSE(AllCp437Characters(u"a\xDC00"));       // a lone surrogate
+  EXPECT_FALSE(AllCp437Characters(u"\u2500\u0394"));  // Greek capital delta: not in the code page
+}
+
 TEST(NfoText, EmptyLineRuleMatchesTheLineByLineWalkOnEveryShortText) {
   // Every text of up to 10 lines, each empty or not, against the walk that
   // deletes in place.
@@ -119,6 +128,23 @@ TEST(NfoText, EmptyLineRuleStaysLinearOnHugeTexts) {
   Lines lines(2'000'000);  // a hostile file of nothing but line breaks
   RemoveEmptyLines(lines);
   EXPECT_EQ(lines.size(), 1'000'000u);
+}
+
+TEST(NfoText, ViewTextIsTheKeptLinesJoinedByLineFeeds) {
+  struct Case {
+    std::string file;
+    std::u16string shown;
+  } cases[] = {
+      {"A\r\n\r\n\r\nB\r\n", u"A\n\nB"},            // a run of two empty lines keeps one
+      {"\xB1\xDB\r\n\r\nx\n", u"\u2592\u2588\nx"},  // code page 437 art
+      {"\xEF\xBB\xBF"
+       "a\r\xE2\x94\x80\n",
+       u"a\n\u2500"},  // UTF-8
+      {"\n\n\n", u"\n"},
+      {"A\n", u"A"},
+      {"", u""},
+  };
+  for (const auto& c : cases) EXPECT_TRUE(NfoViewText(c.file) == c.shown) << c.file;
 }
 
 TEST(TextEncoding, DetectsTheEncodingAndDecodesEveryKindOfFile) {

@@ -50,20 +50,22 @@ TEST_F(WindowTest, LoadsUtf8WithoutItsSauceAndKeepsOtherScriptsOnTheGrid) {
   std::string nfo = WriteFile("rel/u.nfo",
                               "\xEF\xBB\xBF"
                               "A\r\n\r\n\r\n"
-                              "\xE2\x96\x88\xE4\xB8\xAD\xE2\x96\x88\xF0\x9F\x98\x80\xE2\x96\x88 x\r\n\x1A" +
+                              "\xE2\x96\x88\xE4\xB8\xAD\xE2\x96\x88\xF0\x9F\x98\x80\xE2\x96\x88 x"
+                              "\xF0\x9F\x91\x8D\xF0\x9F\x8F\xBD\xE2\x96\x88\r\n\x1A" +
                                   sauce);
   TForm1& w = Open(nfo);
-  EXPECT_EQ(w.edit->toPlainText(), QString::fromUtf8("A\n\n\u2588\u4E2D\u2588\U0001F600\u2588 x"));
+  EXPECT_EQ(w.edit->toPlainText(),
+            QString::fromUtf8("A\n\n\u2588\u4E2D\u2588\U0001F600\u2588 x\U0001F44D\U0001F3FD\u2588"));
   w.show();
-  // A CJK character and an emoji take two cells each; what follows them
-  // stays on the 6-pixel grid.
+  // A CJK character and an emoji take two cells each, and so does an emoji's
+  // skin-tone modifier; what follows them stays on the 6-pixel grid.
   const QTextBlock block = w.edit->document()->findBlockByNumber(2);
   auto x = [&](int inBlock) {
     QTextCursor c(block);
     c.setPosition(block.position() + inBlock);
     return w.edit->cursorRect(c).left();
   };
-  const std::pair<int, int> columnAt[] = {{1, 1}, {2, 3}, {3, 4}, {5, 6}, {6, 7}, {7, 8}, {8, 9}};
+  const std::pair<int, int> columnAt[] = {{1, 1}, {2, 3}, {3, 4}, {5, 6}, {6, 7}, {7, 8}, {8, 9}, {12, 13}};
   for (auto [inBlock, column] : columnAt) EXPECT_EQ(x(inBlock) - x(0), column * 6) << inBlock;
   // Nor does the fallback font make the line taller: the rows stay 8 pixels apart.
   EXPECT_EQ(w.edit->document()->documentLayout()->blockBoundingRect(block).height(), 8);
