@@ -5,15 +5,18 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "LaunchTestSupport.h"
 #include "extract/RARArc.h"
+#include "platform/DirSearch.h"
 #include "platform/Path.h"
 #include "tests/common/TempDir.h"
 #include "tests/settings/ChildProcess.h"
@@ -66,6 +69,11 @@ struct RecordingUi : ExtractionUi {
   std::string Status() const { return statuses.empty() ? "" : statuses.back(); }
 };
 
+const std::string kReadme = "read me\n";
+std::vector<rarwriter::RarEntry> ImageRelease() {
+  return {rarwriter::File("readme.txt", kReadme), rarwriter::Pattern("game.iso", 20000, 7)};
+}
+
 // A release: the volumes of a set with a disc image, listed last-first in its
 // SFV file so only a real first-volume search picks the right one; a
 // recording follow-up program; the extraction run on a recording window.
@@ -76,32 +84,45 @@ struct Release {
   std::unique_ptr<launchtest::Recorder> recorder;
   release::ReleaseContext context;  // fresh for every test
   RecordingUi ui;
-  TRAR* winrar = new TRAR(kLibrary);
+  TRAR* winrar = nullptr;
   ExtractionRun run{ui, context, winrar};
 
-  Release() {
+  explicit Release(const std::vector<rarwriter::RarEntry>& entries = ImageRelease()) {
     mkdir(rel.c_str(), 0755);
     rarwriter::RarOptions options;
     options.volumeSize = 4096;
-    volumes = rarwriter::WriteRar(
-        rel, "game", {rarwriter::File("readme.txt", "read me\n"), rarwriter::Pattern("game.iso", 20000, 7)}, options);
+    volumes = rarwriter::WriteRar(rel, "game", entries, options);
     std::string sfv = "; made by the tests\r\n";
     for (auto v = volumes.rbegin(); v != volumes.rend(); ++v) sfv += platform::FileNameOf(*v) + " 00000000\r\n";
     context.sfvfile = rel + "/game.sfv";
     testing_support::WriteFile(context.sfvfile, sfv);
     ui.sfvmemo = sfv;
     recorder = std::make_unique<launchtest::Recorder>(dir.path(), "lumeskar-follow-up");
-    winrar->OnProcessData = [this](TRAR* s, unsigned char*, int size, int64_t) { return run.OnData(*s, size); };
-    winrar->OnError = [this](TRAR*, int) { run.OnError(); };
-    winrar->OnExtract = [this](TRAR*, const RARHeaderData&, bool) { run.OnExtracted(); };
+    UseLibrary(kLibrary);
     ui.options.runAfter = true;
     ui.options.afterRun = recorder->program + " --mount %F";
   }
   ~Release() { delete winrar; }
+  // A new extraction component on `library`, its events going to the run.
+  void UseLibrary(const std::string& library) {
+    delete winrar;
+    winrar = new TRAR(library);
+    winrar->OnProcessData = [this](TRAR* s, unsigned char*, int size, int64_t) { return run.OnData(*s, size); };
+    winrar->OnError = [this](TRAR*, int) { run.OnError(); };
+    winrar->OnExtract = [this](TRAR*, const RARHeaderData&, bool) { run.OnExtracted(); };
+  }
   std::string Out() {
-    const std::string out = dir / "out";
+    const std::string out = dir / "out dir";  // a blank inside, no trailing '/'
     mkdir(out.c_str(), 0755);
     return out;
+  }
+  // The follow-up calls once a late start would have shown.
+  Calls CallsAfterAWhile() const {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    return recorder->Calls();
+  }
+  bool Showed(const char* status) const {
+    return std::find(ui.statuses.begin(), ui.statuses.end(), status) != ui.statuses.end();
   }
 };
 
@@ -126,7 +147,8 @@ TEST(ExtractionRun, ExtractUnpacksTheFirstVolumesSetIntoTheConfiguredFolderAndSt
 
   r.run.ExtractClicked();
 
-  EXPECT_EQ(launchtest::ReadAll(r.ui.options.extractDir + "/readme.txt"), "read me\n");
+  EXPECT_EQ(launchtest::ReadAll(r.ui.options.extractDir + "/readme.txt"), kReadme);
+  EXPECT_TRUE(launchtest::ReadAll(r.ui.options.extractDir + "/game.iso") == rarwriter::PatternBytes(7, 0, 20000));
   EXPECT_EQ(r.context.archivefile, r.rel + "/game.part1.rar");
   EXPECT_EQ(r.context.imagefile, r.ui.options.extractDir + "/game.iso");
   EXPECT_EQ(r.context.imagesearch.Name, "game.iso");
@@ -172,82 +194,204 @@ TEST(ExtractionRun, WithoutTheArchiveNothingIsExtractedOrStarted) {
   r.run.ExtractClicked();
   EXPECT_EQ(r.ui.Status(), kStatusNoArchive);
   EXPECT_FALSE(r.ui.busy);
-  EXPECT_TRUE(r.recorder->Calls().empty());
+  EXPECT_TRUE(r.CallsAfterAWhile().empty());
 }
 
-TEST(ExtractionRun, AFailedExtractionWithoutACheckKeepsItsError) {
-  // Real failures: a folder in the way of the image, and a full disk (a file
-  // size limit in a child process).
-  for (const bool fullDisk : {false, true}) {
-    SCOPED_TRACE(fullDisk ? "full disk" : "folder in the way");
-    Release r;
-    r.ui.options.extractDir = r.Out();
-    if (!fullDisk) mkdir((r.Out() + "/game.iso").c_str(), 0755);
-    auto extract = [&r] {
-      r.run.ExtractClicked();
-      const bool reportedDone =
-          std::find(r.ui.statuses.begin(), r.ui.statuses.end(), kStatusDoneNoCheck) != r.ui.statuses.end();
-      return r.ui.Status() == kStatusExtractError && !reportedDone ? 0 : 1;
-    };
-    EXPECT_EQ(fullDisk ? testing_support::RunInChild(extract, {.maxFileSize = 10000}) : extract(), 0)
-        << (r.ui.statuses.empty() ? "" : r.ui.Status());
+TEST(ExtractionRun, AFailedExtractionKeepsItsError) {
+  // Real failures: a damaged volume, no library, a folder in the way of the
+  // image, and a full disk (a file size limit in a child process); each in
+  // an extraction without a check and in one after a check.
+  enum Fault { Damaged, NoLibrary, FolderInTheWay, FullDisk };
+  for (const Fault fault : {Damaged, NoLibrary, FolderInTheWay, FullDisk}) {
+    for (const bool afterCheck : {false, true}) {
+      SCOPED_TRACE(testing::Message() << "fault " << fault << (afterCheck ? ", after a check" : ", no check"));
+      auto entries = ImageRelease();
+      entries[1].damageData = fault == Damaged;
+      Release r(entries);
+      if (fault == NoLibrary) r.UseLibrary(r.dir / "no-library/libunrar.so");
+      const std::string out = r.ui.options.extractDir = r.Out();
+      if (fault == FolderInTheWay) mkdir((out + "/game.iso").c_str(), 0755);
+      r.context.archivefile = r.rel + "/game.part1.rar";
+      r.ui.options.runAfter = false;  // after a check, a follow-up launch reports over the error
+      auto extract = [&r, afterCheck, out] {
+        if (afterCheck)
+          r.run.FolderEntered(FolderPrompt::AfterCheck, out);
+        else
+          r.run.ExtractClicked();
+        return r.ui.Status() == kStatusExtractError && !r.Showed(kStatusDoneNoCheck) ? 0 : 1;
+      };
+      EXPECT_EQ(fault == FullDisk ? testing_support::RunInChild(extract, {.maxFileSize = 10000}) : extract(), 0)
+          << (r.ui.statuses.empty() ? "" : r.ui.Status());
+      if (fault == Damaged) {
+        EXPECT_FALSE(platform::FileExists(out + "/game.iso")) << "a damaged file is not left behind";
+        EXPECT_EQ(launchtest::ReadAll(out + "/readme.txt"), kReadme);
+      }
+    }
   }
-}
-
-TEST(ExtractionRun, PromptCreatesTheFolderAndExtractsIntoIt) {
-  Release r;
-  const std::string typed = r.dir / "typed";
-  EXPECT_TRUE(r.run.FolderEntered(FolderPrompt::Extract, typed));
-  EXPECT_EQ(launchtest::ReadAll(typed + "/readme.txt"), "read me\n");
-  EXPECT_EQ(r.ui.Status(), kStatusDoneNoCheck);
-  // A folder that cannot be made is reported and nothing runs.
-  r.ui.statuses.clear();
-  const std::string bad = r.dir / "no/such/levels";
-  EXPECT_TRUE(r.run.FolderEntered(FolderPrompt::Extract, bad));
-  EXPECT_EQ(r.ui.messages,
-            std::vector<std::string>{"Error creating directory (" + bad + " possibly contains invalid characters"});
-  EXPECT_TRUE(r.ui.statuses.empty());
-}
-
-TEST(ExtractionRun, AfterACleanCheckTheSetsFirstVolumeIsExtractedAndTheLaunchReported) {
-  Release r;
-  r.context.archivefile = r.volumes.back();  // what the check leaves: the last file it checked
-  r.ui.options.chooseFolder = true;
-  r.ui.options.extractToDir = true;
-  r.ui.options.extractDir = r.Out();
-  r.run.AfterCleanCheck();
-  EXPECT_EQ(r.ui.prompts, std::vector<std::string>{"after check"});
-  EXPECT_EQ(r.context.archivefile, r.rel + "/game.part1.rar");
-  EXPECT_EQ(launchtest::ReadAll(r.ui.options.extractDir + "/readme.txt"), "read me\n");
+  // After a check the follow-up program still follows a failed extraction,
+  // and the status line tells it started.
+  auto entries = ImageRelease();
+  entries[1].damageData = true;
+  Release r(entries);
+  r.context.archivefile = r.rel + "/game.part1.rar";
+  r.run.FolderEntered(FolderPrompt::AfterCheck, r.Out());
+  EXPECT_TRUE(r.Showed(kStatusExtractError));
   EXPECT_EQ(r.ui.Status(), kStatusLaunched);
 }
 
-TEST(ExtractionRun, CancelStopsTheExtractionAndTheFollowUp) {
-  Release r;
-  r.ui.options.extractDir = r.Out();
-  // CANCEL clicked while the data flows.
-  r.winrar->OnProcessData = [&](TRAR* s, unsigned char*, int size, int64_t) {
-    r.run.Cancel();
-    return r.run.OnData(*s, size);
+TEST(ExtractionRun, AFolderEnteredInAPromptIsCreatedAndExtractedInto) {
+  struct Case {
+    FolderPrompt prompt;
+    std::string folder;  // under the release's temporary folder
+    bool exists;         // made before it is entered
+    const char* status;
+    std::string command = "";  // the follow-up command, when not the recorder
   };
-  r.run.ExtractClicked();
-  EXPECT_EQ(r.ui.Status(), kStatusCancelled);
-  EXPECT_FALSE(r.context.cancelcheck);
-  EXPECT_FALSE(r.ui.busy);
-  EXPECT_TRUE(r.recorder->Calls().empty());
+  const Case cases[] = {
+      {FolderPrompt::Extract, "typed", false, kStatusDoneNoCheck},
+      {FolderPrompt::Extract, "existing/", true, kStatusDoneNoCheck},  // a trailing '/' as typed
+      {FolderPrompt::AfterCheck, "new folder", false, kStatusLaunched},
+      {FolderPrompt::AfterCheck, "new folder", false, kStatusNotLaunched, "lumeskar-no-such-program %F"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.folder + " " + c.status);
+    Release r;
+    r.ui.options.extractDir = r.dir / "configured";
+    if (!c.command.empty()) r.ui.options.afterRun = c.command;
+    r.context.archivefile = r.rel + "/game.part1.rar";  // what the check leaves
+    const std::string folder = r.dir / c.folder;
+    if (c.exists) mkdir(folder.c_str(), 0755);
+    const std::string image = folder + (c.folder.ends_with('/') ? "" : "/") + "game.iso";
+
+    EXPECT_TRUE(r.run.FolderEntered(c.prompt, folder));
+
+    EXPECT_TRUE(launchtest::ReadAll(image) == rarwriter::PatternBytes(7, 0, 20000));
+    EXPECT_EQ(r.ui.Status(), c.status);
+    EXPECT_TRUE(r.ui.messages.empty());
+    EXPECT_FALSE(r.ui.busy);
+    if (c.command.empty()) {
+      EXPECT_EQ(r.recorder->WaitForCalls(1), (Calls{{"--mount", image}}));
+    }
+    EXPECT_FALSE(platform::FolderExists(r.ui.options.extractDir)) << "the configured folder is left alone";
+  }
+  // A folder that cannot be made is reported and nothing runs.
+  for (const FolderPrompt prompt : {FolderPrompt::Extract, FolderPrompt::AfterCheck}) {
+    Release r;
+    r.context.archivefile = r.rel + "/game.part1.rar";
+    for (const std::string& bad : {r.dir / "no/such/levels", std::string()}) {
+      EXPECT_TRUE(r.run.FolderEntered(prompt, bad));
+      EXPECT_EQ(r.ui.messages,
+                std::vector<std::string>{"Error creating directory (" + bad + " possibly contains invalid characters"});
+      r.ui.messages.clear();
+    }
+    EXPECT_FALSE(platform::FolderExists(r.dir / "no/such"));
+    EXPECT_TRUE(r.ui.statuses.empty());
+    EXPECT_TRUE(r.CallsAfterAWhile().empty());
+  }
 }
 
-TEST(ExtractionRun, ClosingTheWindowStopsARunningExtraction) {
-  Release r;
-  r.ui.options.extractDir = r.Out();
-  r.winrar->OnProcessData = [&](TRAR* s, unsigned char*, int size, int64_t) {
-    r.run.WindowClosing();
-    return r.run.OnData(*s, size);
+TEST(ExtractionRun, AfterACleanCheckTheSetsFirstVolumeIsExtractedIntoTheConfiguredFolder) {
+  struct Case {
+    const char* name;
+    bool chooseFolder, extractToDir, configured;
+    const char* prompt;  // the prompt opened, if any
+    bool extracts;
   };
-  r.run.ExtractClicked();
-  EXPECT_EQ(r.ui.Status(), kStatusCancelled);
-  EXPECT_TRUE(r.recorder->Calls().empty());
+  const Case cases[] = {
+      {"prompt and folder", true, true, true, "after check", true},
+      {"folder", false, true, true, nullptr, true},
+      {"prompt only", true, false, true, "after check", false},
+      // Without a configured folder the library would unpack into the
+      // folder the program was started from.
+      {"no folder typed", false, true, false, nullptr, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Release r;
+    r.context.archivefile = r.volumes.back();  // what the check leaves: the last file it checked
+    r.ui.busy = true;                          // the check is still running when it hands off
+    r.ui.options.chooseFolder = c.chooseFolder;
+    r.ui.options.extractToDir = c.extractToDir;
+    const std::string out = r.Out();
+    if (c.configured) r.ui.options.extractDir = out + "/";
+    const std::string startedIn = r.dir / "started here";
+    mkdir(startedIn.c_str(), 0755);
+    char previous[4096];
+    ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
+    ASSERT_EQ(chdir(startedIn.c_str()), 0);
+
+    r.run.AfterCleanCheck();
+
+    ASSERT_EQ(chdir(previous), 0);
+    EXPECT_EQ(r.ui.prompts, c.prompt ? std::vector<std::string>{c.prompt} : std::vector<std::string>{});
+    EXPECT_EQ(r.context.archivefile, r.rel + "/game.part1.rar");
+    EXPECT_EQ(platform::FindAll(startedIn, "*"), std::vector<std::string>{});
+    if (c.extracts) {
+      EXPECT_TRUE(launchtest::ReadAll(out + "/game.iso") == rarwriter::PatternBytes(7, 0, 20000));
+      EXPECT_EQ(r.ui.Status(), kStatusLaunched);
+      EXPECT_EQ(r.recorder->WaitForCalls(1), (Calls{{"--mount", out + "/game.iso"}}));
+    } else {
+      EXPECT_EQ(platform::FindAll(out, "*"), std::vector<std::string>{});
+      EXPECT_TRUE(r.ui.statuses.empty());
+      EXPECT_TRUE(r.CallsAfterAWhile().empty());
+    }
+  }
+}
+
+TEST(ExtractionRun, CancelStopsTheExtractionAndTheFollowUp) {
+  // When the request comes: CANCEL or closing the window while the data
+  // flows (in the middle of the image), closing while the first volume is
+  // looked up, and CANCEL of the check while it hands off to extraction.
+  enum When { CancelMidImage, CloseMidImage, CloseDuringSearch, CancelDuringHandOff };
+  for (const When when : {CancelMidImage, CloseMidImage, CloseDuringSearch, CancelDuringHandOff}) {
+    SCOPED_TRACE(testing::Message() << "when " << when);
+    Release r;
+    const std::string out = r.ui.options.extractDir = r.Out();
+    r.ui.options.extractToDir = true;
+    uint64_t seen = 0;
+    r.winrar->OnProcessData = [&](TRAR* s, unsigned char*, int size, int64_t) {
+      seen += static_cast<uint64_t>(size);
+      if (seen > kReadme.size() + 4000 && when == CancelMidImage) r.run.Cancel();
+      if (seen > kReadme.size() + 4000 && when == CloseMidImage) r.run.WindowClosing();
+      return r.run.OnData(*s, size);
+    };
+    r.ui.onPump = [&] {
+      if (when == CloseDuringSearch && r.ui.Status() == kStatusExtracting) r.run.WindowClosing();
+      // What CANCEL does to a check: the request the hand-off must honour.
+      if (when == CancelDuringHandOff && r.ui.Status() == kStatusExtracting) r.context.cancelcheck = true;
+    };
+    auto extract = [&] {
+      if (when == CancelDuringHandOff) {
+        r.ui.busy = true;
+        r.run.AfterCleanCheck();
+        r.ui.busy = false;
+      } else {
+        r.run.ExtractClicked();
+      }
+    };
+
+    extract();
+
+    EXPECT_EQ(r.ui.Status(), kStatusCancelled);
+    const bool midImage = when == CancelMidImage || when == CloseMidImage;
+    EXPECT_EQ(platform::FindAll(out, "*"),
+              midImage ? std::vector<std::string>{"readme.txt"} : std::vector<std::string>{})
+        << "no half-written file, no temporary file";
+    EXPECT_FALSE(r.context.cancelcheck);
+    EXPECT_FALSE(r.ui.busy);
+    EXPECT_FALSE(r.ui.cancelVisible);
+    EXPECT_TRUE(r.ui.originVisible);
+    EXPECT_TRUE(r.CallsAfterAWhile().empty());
+
+    // The request was used up: the next run extracts as usual.
+    r.ui.onPump = nullptr;
+    seen = 0;
+    r.winrar->OnProcessData = [&](TRAR* s, unsigned char*, int size, int64_t) { return r.run.OnData(*s, size); };
+    extract();
+    EXPECT_TRUE(launchtest::ReadAll(out + "/game.iso") == rarwriter::PatternBytes(7, 0, 20000));
+  }
   // Idle, closing asks nothing of a run.
+  Release r;
   r.run.WindowClosing();
   EXPECT_FALSE(r.context.cancelcheck);
 }
