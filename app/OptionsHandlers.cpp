@@ -124,7 +124,8 @@ void TForm1::Button2Click() {
   optionspanel->hide();
 }
 
-void TForm1::pluginbuttonClick() { platform::StartDetached({platform::ProgramDir() + "PluginManager"}); }
+// The plugin manager's outcome is not reported.
+void TForm1::pluginbuttonClick() { (void)platform::StartDetached({platform::ProgramDir() + "PluginManager"}); }
 
 namespace {
 
