@@ -42,7 +42,7 @@ void TForm1::FormCreate(const QString& argument) {
   const std::string path = ToLocal(argument);
 
   edit->clear();
-  std::optional<std::string> bytes = release::ReadWholeFile(path);
+  platform::Expected<std::string> bytes = release::ReadWholeFile(path);
   if (!bytes) {
     ReportCannotOpen(path);
     return;
@@ -61,7 +61,7 @@ void TForm1::DiscoverRelease(const std::string& folder) {
 
   if (!found.sfvfile.empty()) {
     context.sfvfile = found.sfvfile;
-    std::optional<std::string> text = release::ReadWholeFile(context.sfvfile);
+    const platform::Expected<std::string> text = release::ReadWholeFile(context.sfvfile);
     if (!text) {
       ReportCannotOpen(context.sfvfile);
       return;

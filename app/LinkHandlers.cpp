@@ -67,7 +67,7 @@ void UpdatePointer(QPlainTextEdit* box, const QPoint& pos) {
 
 void OpenLink(QPlainTextEdit* box, const QPoint& pos) {
   const std::string target = links::LinkTarget(WordAt(box, pos));
-  if (!target.empty()) platform::OpenWithDesktop(target);  // the opener's outcome is not reported
+  if (!target.empty()) (void)platform::OpenWithDesktop(target);  // the opener's outcome is not reported
 }
 
 }  // namespace

@@ -38,9 +38,9 @@ QAbstractButton* WindowOptionsPanel::Button(Option option) const {
 
 bool WindowOptionsPanel::IsChecked(Option option) const { return Button(option)->isChecked(); }
 
-void WindowOptionsPanel::SetChecked(Option option, bool on) {
+platform::Result WindowOptionsPanel::SetChecked(Option option, bool on) {
   QAbstractButton* button = Button(option);
-  if (button->isChecked() == on) return;
+  if (button->isChecked() == on) return platform::Result::Ok();
   const bool radio = option == Option::UseBin || option == Option::UseCue;
   {
     const QSignalBlocker hold(button);
@@ -53,7 +53,8 @@ void WindowOptionsPanel::SetChecked(Option option, bool on) {
       button->setChecked(on);  // selecting one radio button deselects the other
     }
   }
-  if (!(radio && !on)) settings::RunReaction(*this, option);
+  if (radio && !on) return platform::Result::Ok();
+  return settings::RunReaction(*this, option);
 }
 
 void WindowOptionsPanel::SetExtractToDirEnabled(bool on) { w_.extracttodircb->setEnabled(on); }
@@ -82,20 +83,16 @@ bool WindowOptionsPanel::ExtractionLibraryPresent() const {
 std::string WindowOptionsPanel::ExtractionLibraryFolder() const { return platform::ProgramDir(); }
 void WindowOptionsPanel::ShowNotice(const std::string& text) { ShowMessage(FromLocal(text)); }
 
-void WindowOptionsPanel::WriteSetting(const std::string& key, const std::string& value) {
+platform::Result WindowOptionsPanel::WriteSetting(const std::string& key, const std::string& value) {
   settings::ProfileFile file(settings::SettingsPath());
-  settings::WriteOption(file, key, value);
+  return settings::WriteOption(file, key, value);
 }
 
-bool RunReporting(TForm1& form, void (*reaction)(settings::OptionsPanel&)) {
+bool RunReporting(TForm1& form, platform::Result (*reaction)(settings::OptionsPanel&)) {
   WindowOptionsPanel panel(form);
-  try {
-    reaction(panel);
-  } catch (const settings::WriteError& e) {
-    ReportError(FromLocal(e.what()));
-    return false;
-  }
-  return true;
+  const platform::Result done = reaction(panel);
+  if (!done) ReportError(FromLocal(done.message()));
+  return done.ok();
 }
 
 void TForm1::extracttodircbClick() { RunReporting(*this, settings::ExtractToDirClicked); }
@@ -115,16 +112,15 @@ void TForm1::assocfilesClick() {
 void TForm1::Button2Click() {
   WindowOptionsPanel panel(*this);
   settings::ProfileFile file(settings::SettingsPath());
-  try {
-    settings::SaveSettings(panel, file);
-  } catch (const settings::WriteError& e) {
-    ReportError(FromLocal(e.what()));
+  if (const platform::Result done = settings::SaveSettings(panel, file); !done) {
+    ReportError(FromLocal(done.message()));
     return;  // the panel stays open
   }
   optionspanel->hide();
 }
 
-void TForm1::pluginbuttonClick() { platform::StartDetached({platform::ProgramDir() + "PluginManager"}); }
+// The plugin manager's outcome is not reported.
+void TForm1::pluginbuttonClick() { (void)platform::StartDetached({platform::ProgramDir() + "PluginManager"}); }
 
 namespace {
 

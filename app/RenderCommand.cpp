@@ -4,10 +4,8 @@
 #include <QImageWriter>
 #include <QSaveFile>
 
-#include <cerrno>
 #include <charconv>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -65,8 +63,8 @@ std::optional<int> RunRenderCommand(int argc, char** argv) {
   }
   if (SameFile(input, output)) return Fail("will not write the picture over " + input + " itself");
 
-  const std::optional<std::string> bytes = release::ReadWholeFile(input);
-  if (!bytes) return Fail("cannot read " + input + ": " + std::strerror(errno));
+  const platform::Expected<std::string> bytes = release::ReadWholeFile(input);
+  if (!bytes) return Fail("cannot read " + input + ": " + bytes.message());
 
   const std::vector<std::u16string> lines = NfoLines(*bytes);
   if (columns == 0) columns = WidestLine(lines);

@@ -13,13 +13,9 @@
 
 bool TForm1::LoadSettings() {
   WindowOptionsPanel panel(*this);
-  try {
-    settings::LoadSettings(panel, settings::ProfileFile(settings::SettingsPath()));
-  } catch (const settings::WriteError& e) {
-    ReportError(FromLocal(e.what()));
-    return false;
-  }
-  return true;
+  const platform::Result done = settings::LoadSettings(panel, settings::ProfileFile(settings::SettingsPath()));
+  if (!done) ReportError(FromLocal(done.message()));
+  return done.ok();
 }
 
 bool TForm1::ProbeAssociation() {

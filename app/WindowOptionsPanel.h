@@ -14,7 +14,7 @@ class WindowOptionsPanel : public settings::OptionsPanel {
   bool IsChecked(settings::Option) const override;
   // Sets the control with its signals held back and runs its reaction here,
   // so a failing write inside a reaction reaches the caller.
-  void SetChecked(settings::Option, bool) override;
+  platform::Result SetChecked(settings::Option, bool) override;
   void SetExtractToDirEnabled(bool) override;
   void SetExtractDirEnabled(bool) override;
   void SetAfterRunEnabled(bool) override;
@@ -27,7 +27,7 @@ class WindowOptionsPanel : public settings::OptionsPanel {
   bool ExtractionLibraryPresent() const override;
   std::string ExtractionLibraryFolder() const override;
   void ShowNotice(const std::string&) override;
-  void WriteSetting(const std::string& key, const std::string& value) override;
+  platform::Result WriteSetting(const std::string& key, const std::string& value) override;
 
  private:
   QAbstractButton* Button(settings::Option) const;
@@ -36,4 +36,4 @@ class WindowOptionsPanel : public settings::OptionsPanel {
 
 // Runs `reaction` on the window's options; a failing settings write is shown
 // through the error report. Returns false when one was.
-bool RunReporting(TForm1& form, void (*reaction)(settings::OptionsPanel&));
+bool RunReporting(TForm1& form, platform::Result (*reaction)(settings::OptionsPanel&));

@@ -188,8 +188,8 @@ void ExtractionRun::FollowUp(const std::string& folder, bool report) {
     for (size_t i = 1; i < args->size(); ++i) parameters += (i > 1 ? " " : "") + (*args)[i];
     ui_.ShowFollowUp(args->front(), parameters);
   }
-  const platform::LaunchResult launched = LaunchFollowUp(command, ctx_.imagefile);
-  if (report) ui_.SetStatus(launched.started ? kStatusLaunched : kStatusNotLaunched);
+  const auto launched = LaunchFollowUp(command, ctx_.imagefile);
+  if (report) ui_.SetStatus(launched.ok() ? kStatusLaunched : kStatusNotLaunched);
 }
 
 // CANCEL lies over the origin-site line, so the line is hidden while CANCEL

@@ -3,6 +3,7 @@
 #include "platform/DirSearch.h"
 
 #include <cerrno>
+#include <cstring>
 
 namespace extract {
 
@@ -108,13 +109,9 @@ bool HasPlaceholder(std::string_view word) {
 
 }  // namespace
 
-platform::LaunchResult LaunchFollowUp(std::string_view command, std::string_view image) {
+platform::Expected<pid_t> LaunchFollowUp(std::string_view command, std::string_view image) {
   auto args = BuildFollowUpArgs(command, image);
-  if (!args) {
-    platform::LaunchResult none;
-    none.error = EINVAL;
-    return none;
-  }
+  if (!args) return platform::Expected<pid_t>::Failed(std::strerror(EINVAL));
   // A program word built from the image path names a file that came out of
   // the archive: it is opened, never executed, whatever its mode says.
   if (HasPlaceholder(SplitCommand(command)->front())) return platform::OpenFile(args->front());

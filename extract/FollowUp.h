@@ -41,7 +41,7 @@ std::optional<std::vector<std::string>> BuildFollowUpArgs(std::string_view comma
 // word that holds a placeholder is the unpacked image itself: it is only ever
 // handed to the desktop's opener (the other words are dropped), however its
 // mode bits came out of the archive. A command that is empty or cannot be
-// split starts nothing and reports EINVAL.
-platform::LaunchResult LaunchFollowUp(std::string_view command, std::string_view image);
+// split starts nothing and reports EINVAL's text.
+platform::Expected<pid_t> LaunchFollowUp(std::string_view command, std::string_view image);
 
 }  // namespace extract

@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 
 #if __has_include(<linux/close_range.h>)
 #include <linux/close_range.h>
@@ -90,6 +91,9 @@ void WriteFull(int fd, const void* buf, size_t size) {
   _exit(127);
 }
 
+// The failure report of a launch stopped by `error` (an errno value).
+Expected<pid_t> NotStarted(int error) { return Expected<pid_t>::Failed(std::strerror(error)); }
+
 }  // namespace
 
 std::string FindProgram(const std::string& name) {
@@ -108,18 +112,13 @@ std::string FindProgram(const std::string& name) {
   }
 }
 
-LaunchResult StartDetached(const std::vector<std::string>& args) {
-  LaunchResult result;
-  if (args.empty()) {
-    result.error = EINVAL;
-    return result;
-  }
+Expected<pid_t> StartDetached(const std::vector<std::string>& args) {
+  if (args.empty()) return NotStarted(EINVAL);
   std::string path = FindProgram(args[0]);
   if (path.empty()) {
     struct stat st;
     bool present = args[0].find('/') != std::string::npos && stat(args[0].c_str(), &st) == 0;
-    result.error = present ? EACCES : ENOENT;
-    return result;
+    return NotStarted(present ? EACCES : ENOENT);
   }
   // Everything the children need is prepared before forking.
   std::vector<char*> argv;
@@ -127,15 +126,9 @@ LaunchResult StartDetached(const std::vector<std::string>& args) {
   argv.push_back(nullptr);
 
   Pipe pidPipe, statusPipe;
-  if (!pidPipe.Open() || !statusPipe.Open()) {
-    result.error = errno;
-    return result;
-  }
+  if (!pidPipe.Open() || !statusPipe.Open()) return NotStarted(errno);
   pid_t middle = fork();
-  if (middle < 0) {
-    result.error = errno;
-    return result;
-  }
+  if (middle < 0) return NotStarted(errno);
   if (middle == 0) {
     // The short-lived middle child: fork the real program and leave at once,
     // so the program is re-parented and never becomes our zombie.
@@ -152,40 +145,29 @@ LaunchResult StartDetached(const std::vector<std::string>& args) {
   while (waitpid(middle, &status, 0) < 0 && errno == EINTR) {
   }
   pid_t child = -1;
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || ReadFull(pidPipe.fd[0], &child, sizeof child) != sizeof child) {
-    result.error = EAGAIN;
-    return result;
-  }
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || ReadFull(pidPipe.fd[0], &child, sizeof child) != sizeof child)
+    return NotStarted(EAGAIN);
   // The status pipe closes without data when execve succeeded; otherwise it
   // carries the errno of the failed execve.
   int execError = 0;
-  if (ReadFull(statusPipe.fd[0], &execError, sizeof execError) == sizeof execError) {
-    result.error = execError;
-    return result;
-  }
-  result.started = true;
-  result.pid = child;
-  return result;
+  if (ReadFull(statusPipe.fd[0], &execError, sizeof execError) == sizeof execError) return NotStarted(execError);
+  return child;
 }
 
-LaunchResult OpenWithDesktop(const std::string& target) { return StartDetached({"xdg-open", target}); }
+Expected<pid_t> OpenWithDesktop(const std::string& target) { return StartDetached({"xdg-open", target}); }
 
-LaunchResult OpenFile(const std::string& path) {
+Expected<pid_t> OpenFile(const std::string& path) {
   struct stat st;
   if (path.empty() || stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) {
-    LaunchResult none;
-    none.error = ENOENT;
-    return none;
+    return NotStarted(ENOENT);
   }
   // A relative name starting with '-' would read as an option of the opener.
   return OpenWithDesktop(path.front() == '-' ? "./" + path : path);
 }
 
-LaunchResult StartOrOpen(const std::vector<std::string>& argv) {
+Expected<pid_t> StartOrOpen(const std::vector<std::string>& argv) {
   if (argv.empty() || argv[0].empty()) {
-    LaunchResult none;
-    none.error = ENOENT;
-    return none;
+    return NotStarted(ENOENT);
   }
   if (!FindProgram(argv[0]).empty()) return StartDetached(argv);
   struct stat st;

@@ -228,8 +228,11 @@ FileCrcStatus FileCrc32(const std::string& path, uint32_t& checksum, const CrcCh
   return FileCrcStatus::Ok;
 }
 
-bool FileCrc32(const std::string& path, uint32_t& checksum) {
-  return FileCrc32(path, checksum, CrcChunkHook()) == FileCrcStatus::Ok;
+platform::Expected<uint32_t> FileCrc32(const std::string& path) {
+  uint32_t checksum = 0;
+  if (FileCrc32(path, checksum, CrcChunkHook()) != FileCrcStatus::Ok)
+    return platform::Expected<uint32_t>::Failed("Cannot read " + path);
+  return checksum;
 }
 
 }  // namespace release

@@ -8,6 +8,8 @@
 #include <functional>
 #include <string>
 
+#include "platform/Result.h"
+
 namespace release {
 
 // Advances a raw CRC register over `length` bytes. Applies neither the
@@ -37,9 +39,9 @@ enum class FileCrcStatus { Ok, Unreadable, Cancelled };
 // Anything but a regular file counts as unreadable.
 FileCrcStatus FileCrc32(const std::string& path, uint32_t& checksum, const CrcChunkHook& hook);
 
-// The same without a hook: true with the checksum, false with `checksum`
-// left as the caller had it.
-bool FileCrc32(const std::string& path, uint32_t& checksum);
+// The same without a hook: the checksum, or failure ("Cannot read <path>")
+// when the file is unreadable.
+platform::Expected<uint32_t> FileCrc32(const std::string& path);
 
 // Size of the chunks FileCrc32 reads: small enough that a chunk is still in
 // the core's second-level cache when the CRC reads it after the copy.

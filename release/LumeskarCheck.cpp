@@ -51,11 +51,11 @@ int main(int argc, char** argv) {
       ++tally.missing;
       continue;
     }
-    uint32_t crc = 0;
-    if (!release::FileCrc32(path, crc)) {
+    const platform::Expected<uint32_t> crc = release::FileCrc32(path);
+    if (!crc) {
       PrintResult(item.name, "UNREADABLE");
       ++tally.unreadable;
-    } else if (crc != item.crc) {
+    } else if (*crc != item.crc) {
       PrintResult(item.name, "BAD CRC");
       ++tally.bad;
     } else {

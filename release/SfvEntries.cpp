@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 
 #include "release/ListedFiles.h"
 
@@ -121,14 +122,13 @@ std::string NormalizeLineBreaks(std::string_view text) {
   return out;
 }
 
-std::optional<std::string> ReadWholeFile(const std::string& path, uint64_t limit) {
+platform::Expected<std::string> ReadWholeFile(const std::string& path, uint64_t limit) {
   int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return std::nullopt;
-  // Fails with errno telling why.
-  auto fail = [fd](int error) -> std::optional<std::string> {
+  if (fd < 0) return platform::Expected<std::string>::Failed(std::strerror(errno));
+  // Fails with the text for `error`, an errno value.
+  auto fail = [fd](int error) {
     close(fd);
-    errno = error;
-    return std::nullopt;
+    return platform::Expected<std::string>::Failed(std::strerror(error));
   };
   struct stat st;
   if (fstat(fd, &st) != 0) return fail(errno);

@@ -3,10 +3,11 @@
 // blank lines, any line-break convention, an optional UTF-8 byte-order mark.
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "platform/Result.h"
 
 namespace release {
 
@@ -48,11 +49,11 @@ std::string NormalizeLineBreaks(std::string_view text);
 // keeps a device or a huge file from eating all memory.
 inline constexpr uint64_t kMaxTextFileSize = uint64_t(64) << 20;
 
-// The whole content of the regular file at `path`, or nothing when it cannot
+// The whole content of the regular file at `path`, or failure when it cannot
 // be read, is not a regular file (a device, a pipe, a folder) or holds more
-// than `limit` bytes; errno then says why (EISDIR, ENODEV, EFBIG or the
-// error of the failing call).
-std::optional<std::string> ReadWholeFile(const std::string& path, uint64_t limit = kMaxTextFileSize);
+// than `limit` bytes. The failure's message is the system's text for why
+// (strerror of EISDIR, ENODEV, EFBIG or the error of the failing call).
+platform::Expected<std::string> ReadWholeFile(const std::string& path, uint64_t limit = kMaxTextFileSize);
 
 // The listed file of an entry inside `folder`: the exact name when it exists,
 // otherwise the entry found with letter case ignored, otherwise, for a name

@@ -8,61 +8,71 @@ std::string LibraryMissingNotice(const std::string& folder) {
   return "Extraction not supported - libunrar.so not found in " + folder;
 }
 
-void ExtractToDirClicked(OptionsPanel& panel) {
+platform::Result ExtractToDirClicked(OptionsPanel& panel) {
   if (!panel.IsChecked(Option::Extract)) {
     panel.SetExtractDirEnabled(false);
-    return;
+    return platform::Result::Ok();
   }
   if (panel.ExtractionLibraryPresent()) {
     panel.SetExtractDirEnabled(true);
-    panel.SetChecked(Option::ChooseExtract, false);
-    return;
+    return panel.SetChecked(Option::ChooseExtract, false);
   }
-  panel.SetChecked(Option::Extract, false);
+  if (platform::Result done = panel.SetChecked(Option::Extract, false); !done) return done;
   panel.SetExtractDirEnabled(false);
   panel.SetExtractToDirEnabled(false);
   panel.ShowNotice(LibraryMissingNotice(panel.ExtractionLibraryFolder()));
-  panel.WriteSetting(KeyOf(Option::Extract), kNo);
+  return panel.WriteSetting(KeyOf(Option::Extract), kNo);
 }
 
-void ChooseExtractClicked(OptionsPanel& panel) {
-  if (!panel.IsChecked(Option::ChooseExtract)) return;
-  panel.SetChecked(Option::Extract, false);
+platform::Result ChooseExtractClicked(OptionsPanel& panel) {
+  if (!panel.IsChecked(Option::ChooseExtract)) return platform::Result::Ok();
+  if (platform::Result done = panel.SetChecked(Option::Extract, false); !done) return done;
   panel.SetExtractDirEnabled(false);
-  if (panel.ExtractionLibraryPresent()) return;
-  panel.SetChecked(Option::ChooseExtract, false);
+  if (panel.ExtractionLibraryPresent()) return platform::Result::Ok();
+  if (platform::Result done = panel.SetChecked(Option::ChooseExtract, false); !done) return done;
   panel.ShowNotice(LibraryMissingNotice(panel.ExtractionLibraryFolder()));
+  return platform::Result::Ok();
 }
 
-void AfterExtClicked(OptionsPanel& panel) { panel.SetAfterRunEnabled(panel.IsChecked(Option::RunAfterExt)); }
-
-void UseBinClicked(OptionsPanel& panel) {
-  if (!panel.IsChecked(Option::UseCue)) return;
-  panel.SetChecked(Option::UseCue, false);
-  panel.SetChecked(Option::UseBin, true);
+platform::Result AfterExtClicked(OptionsPanel& panel) {
+  panel.SetAfterRunEnabled(panel.IsChecked(Option::RunAfterExt));
+  return platform::Result::Ok();
 }
 
-void UseCueClicked(OptionsPanel& panel) {
-  if (!panel.IsChecked(Option::UseBin)) return;
-  panel.SetChecked(Option::UseBin, false);
-  panel.SetChecked(Option::UseCue, true);
+platform::Result UseBinClicked(OptionsPanel& panel) {
+  if (!panel.IsChecked(Option::UseCue)) return platform::Result::Ok();
+  if (platform::Result done = panel.SetChecked(Option::UseCue, false); !done) return done;
+  return panel.SetChecked(Option::UseBin, true);
 }
 
-void WordWrapClicked(OptionsPanel& panel) { panel.SetWordWrap(panel.IsChecked(Option::WordWrap)); }
+platform::Result UseCueClicked(OptionsPanel& panel) {
+  if (!panel.IsChecked(Option::UseBin)) return platform::Result::Ok();
+  if (platform::Result done = panel.SetChecked(Option::UseBin, false); !done) return done;
+  return panel.SetChecked(Option::UseCue, true);
+}
 
-void AlwaysOnTopClicked(OptionsPanel& panel) { panel.SetStayOnTop(panel.IsChecked(Option::AlwaysOnTop)); }
+platform::Result WordWrapClicked(OptionsPanel& panel) {
+  panel.SetWordWrap(panel.IsChecked(Option::WordWrap));
+  return platform::Result::Ok();
+}
 
-void RunReaction(OptionsPanel& panel, Option option) {
+platform::Result AlwaysOnTopClicked(OptionsPanel& panel) {
+  panel.SetStayOnTop(panel.IsChecked(Option::AlwaysOnTop));
+  return platform::Result::Ok();
+}
+
+platform::Result RunReaction(OptionsPanel& panel, Option option) {
   switch (option) {
     case Option::Associate: break;
-    case Option::Extract: ExtractToDirClicked(panel); break;
-    case Option::ChooseExtract: ChooseExtractClicked(panel); break;
-    case Option::RunAfterExt: AfterExtClicked(panel); break;
-    case Option::UseBin: UseBinClicked(panel); break;
-    case Option::UseCue: UseCueClicked(panel); break;
-    case Option::WordWrap: WordWrapClicked(panel); break;
-    case Option::AlwaysOnTop: AlwaysOnTopClicked(panel); break;
+    case Option::Extract: return ExtractToDirClicked(panel);
+    case Option::ChooseExtract: return ChooseExtractClicked(panel);
+    case Option::RunAfterExt: return AfterExtClicked(panel);
+    case Option::UseBin: return UseBinClicked(panel);
+    case Option::UseCue: return UseCueClicked(panel);
+    case Option::WordWrap: return WordWrapClicked(panel);
+    case Option::AlwaysOnTop: return AlwaysOnTopClicked(panel);
   }
+  return platform::Result::Ok();
 }
 
 }  // namespace settings

@@ -6,25 +6,21 @@
 // SetChecked behaves as a click: when the state changes, the control's click
 // reaction runs (for a radio button, only when it becomes selected, after its
 // sibling has been deselected). Setting the state it already has runs nothing.
-#include <stdexcept>
+// It returns the reaction's outcome: a reaction may write the settings file.
 #include <string>
+
+#include "platform/Result.h"
 
 namespace settings {
 
 enum class Option { Associate, Extract, ChooseExtract, RunAfterExt, UseBin, UseCue, WordWrap, AlwaysOnTop };
-
-// A settings write that failed; what() is the text for the error report.
-class WriteError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
 
 class OptionsPanel {
  public:
   virtual ~OptionsPanel() = default;
 
   virtual bool IsChecked(Option) const = 0;
-  virtual void SetChecked(Option, bool) = 0;
+  virtual platform::Result SetChecked(Option, bool) = 0;
   virtual void SetExtractToDirEnabled(bool) = 0;  // the extracttodircb check box itself
   virtual void SetExtractDirEnabled(bool) = 0;    // the extracttodir text box
   virtual void SetAfterRunEnabled(bool) = 0;      // the afterextrun text box
@@ -39,8 +35,9 @@ class OptionsPanel {
   virtual bool ExtractionLibraryPresent() const = 0;
   virtual std::string ExtractionLibraryFolder() const = 0;  // ends in '/'
   virtual void ShowNotice(const std::string&) = 0;          // modal message box
-  // Writes one key of section "Options" at once; throws WriteError.
-  virtual void WriteSetting(const std::string& key, const std::string& value) = 0;
+  // Writes one key of section "Options" at once; a failure carries the text
+  // for the error report.
+  virtual platform::Result WriteSetting(const std::string& key, const std::string& value) = 0;
 };
 
 }  // namespace settings

@@ -11,17 +11,19 @@
 #include <iterator>
 
 #include "platform/Path.h"
+#include "platform/Result.h"
 #include "settings/ProfileText.h"
 
 namespace settings {
 
 namespace {
 
-bool ReadWholeFile(const std::string& path, std::string& out) {
+platform::Expected<std::string> ReadWholeFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return !in.bad();
+  std::string text;
+  if (in) text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  if (!in.is_open() || in.bad()) return platform::Expected<std::string>::Failed("Unable to read " + path);
+  return text;
 }
 
 // The process's file-creation mask, read without changing it.
@@ -105,18 +107,19 @@ bool ProfileFile::Exists() const {
 }
 
 std::string ProfileFile::ReadString(std::string_view section, std::string_view key) const {
-  std::string text;
-  if (!ReadWholeFile(path_, text)) return {};
-  return ProfileLookup(text, section, key);
+  const platform::Expected<std::string> text = ReadWholeFile(path_);
+  if (!text) return {};
+  return ProfileLookup(*text, section, key);
 }
 
 bool ProfileFile::WriteString(std::string_view section, std::string_view key, std::string_view value,
                               bool createFolders) {
   if (!ProfileEntryStorable(section, key, value)) return false;
   if (createFolders && !CreateFolders(FolderOf(path_))) return false;
-  std::string text;
-  if (Exists() && !ReadWholeFile(path_, text)) return false;  // never drop keys we could not read
-  return ReplaceFileAtomically(path_, ProfileUpdate(text, section, key, value));
+  if (!Exists()) return ReplaceFileAtomically(path_, ProfileUpdate("", section, key, value));
+  const platform::Expected<std::string> text = ReadWholeFile(path_);
+  if (!text) return false;  // never drop keys we could not read
+  return ReplaceFileAtomically(path_, ProfileUpdate(*text, section, key, value));
 }
 
 }  // namespace settings

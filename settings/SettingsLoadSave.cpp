@@ -14,47 +14,53 @@ bool Holds(const ProfileFile& file, Option option, const char* expected) {
 
 }  // namespace
 
-void WriteOption(ProfileFile& file, const std::string& key, const std::string& value) {
+platform::Result WriteOption(ProfileFile& file, const std::string& key, const std::string& value) {
   if (!file.WriteString(kOptionsSection, key, value, /*createFolders=*/true))
-    throw WriteError(UnableToWriteText(file.Path()));
+    return platform::Result::Failed(UnableToWriteText(file.Path()));
+  return platform::Result::Ok();
 }
 
-void LoadSettings(OptionsPanel& panel, const ProfileFile& file) {
-  if (!file.Exists()) return;
+// Each step of a load or save returns at once when it fails.
+#define RETURN_IF_FAILED(step) \
+  if (platform::Result done = step; !done) return done
+
+platform::Result LoadSettings(OptionsPanel& panel, const ProfileFile& file) {
+  if (!file.Exists()) return platform::Result::Ok();
   const SettingsLock lock(file.Path());
 
-  if (Holds(file, Option::Extract, kYes)) panel.SetChecked(Option::Extract, true);
+  if (Holds(file, Option::Extract, kYes)) RETURN_IF_FAILED(panel.SetChecked(Option::Extract, true));
   if (Holds(file, Option::ChooseExtract, kYes)) {
-    panel.SetChecked(Option::Extract, false);
+    RETURN_IF_FAILED(panel.SetChecked(Option::Extract, false));
     panel.SetExtractDirEnabled(false);
-    panel.SetChecked(Option::ChooseExtract, true);
+    RETURN_IF_FAILED(panel.SetChecked(Option::ChooseExtract, true));
   }
   if (Holds(file, Option::ChooseExtract, kNo)) {
-    panel.SetChecked(Option::Extract, true);
+    RETURN_IF_FAILED(panel.SetChecked(Option::Extract, true));
     panel.SetExtractDirEnabled(true);
-    panel.SetChecked(Option::ChooseExtract, false);
+    RETURN_IF_FAILED(panel.SetChecked(Option::ChooseExtract, false));
   }
   if (Holds(file, Option::RunAfterExt, kYes)) {
-    panel.SetChecked(Option::RunAfterExt, true);
+    RETURN_IF_FAILED(panel.SetChecked(Option::RunAfterExt, true));
     panel.SetAfterRunEnabled(true);
   }
   for (const bool on : {true, false}) {
     if (!Holds(file, Option::WordWrap, on ? kYes : kNo)) continue;
-    panel.SetChecked(Option::WordWrap, on);
+    RETURN_IF_FAILED(panel.SetChecked(Option::WordWrap, on));
     panel.SetWordWrap(on);
   }
   for (const bool on : {true, false}) {
     if (!Holds(file, Option::AlwaysOnTop, on ? kYes : kNo)) continue;
-    panel.SetChecked(Option::AlwaysOnTop, on);
+    RETURN_IF_FAILED(panel.SetChecked(Option::AlwaysOnTop, on));
     panel.SetStayOnTop(on);
   }
-  if (Holds(file, Option::UseBin, kYes)) panel.SetChecked(Option::UseBin, true);
-  if (Holds(file, Option::UseCue, kYes)) panel.SetChecked(Option::UseCue, true);
+  if (Holds(file, Option::UseBin, kYes)) RETURN_IF_FAILED(panel.SetChecked(Option::UseBin, true));
+  if (Holds(file, Option::UseCue, kYes)) RETURN_IF_FAILED(panel.SetChecked(Option::UseCue, true));
   panel.SetExtractDir(file.ReadString(kOptionsSection, kExtractToKey));
   panel.SetAfterRun(file.ReadString(kOptionsSection, kAfterExtractKey));
+  return platform::Result::Ok();
 }
 
-void SaveSettings(const OptionsPanel& panel, ProfileFile& file) {
+platform::Result SaveSettings(const OptionsPanel& panel, ProfileFile& file) {
   static constexpr Option kYesOrder[] = {Option::Associate, Option::Extract,    Option::RunAfterExt,
                                          Option::UseBin,    Option::UseCue,     Option::ChooseExtract,
                                          Option::WordWrap,  Option::AlwaysOnTop};
@@ -64,11 +70,13 @@ void SaveSettings(const OptionsPanel& panel, ProfileFile& file) {
   CreateFolders(file.Path().substr(0, file.Path().rfind('/') + 1));  // for the lock file; a failure shows below
   const SettingsLock lock(file.Path());
   for (Option option : kYesOrder)
-    if (panel.IsChecked(option)) WriteOption(file, KeyOf(option), kYes);
+    if (panel.IsChecked(option)) RETURN_IF_FAILED(WriteOption(file, KeyOf(option), kYes));
   for (Option option : kNoOrder)
-    if (!panel.IsChecked(option)) WriteOption(file, KeyOf(option), kNo);
-  WriteOption(file, kExtractToKey, panel.ExtractDir());
-  WriteOption(file, kAfterExtractKey, panel.AfterRun());
+    if (!panel.IsChecked(option)) RETURN_IF_FAILED(WriteOption(file, KeyOf(option), kNo));
+  RETURN_IF_FAILED(WriteOption(file, kExtractToKey, panel.ExtractDir()));
+  return WriteOption(file, kAfterExtractKey, panel.AfterRun());
 }
+
+#undef RETURN_IF_FAILED
 
 }  // namespace settings

@@ -11,14 +11,15 @@ namespace settings {
 // Both hold the settings lock (SettingsLock.h) from start to end.
 //
 // Does nothing when the file does not exist. Values other than exactly "Yes"
-// or "No" change nothing. A reaction's failing write propagates as WriteError.
-void LoadSettings(OptionsPanel& panel, const ProfileFile& file);
+// or "No" change nothing. A reaction's failing write ends the load and is
+// returned.
+[[nodiscard]] platform::Result LoadSettings(OptionsPanel& panel, const ProfileFile& file);
 
-// Writes all ten keys; stops with WriteError at the first key that cannot be
+// Writes all ten keys; stops with the failure of the first key that cannot be
 // written (the keys before it stay written). Missing folders are created.
-void SaveSettings(const OptionsPanel& panel, ProfileFile& file);
+[[nodiscard]] platform::Result SaveSettings(const OptionsPanel& panel, ProfileFile& file);
 
-// Writes one key of section "Options"; throws WriteError on failure.
-void WriteOption(ProfileFile& file, const std::string& key, const std::string& value);
+// Writes one key of section "Options"; fails with "Unable to write to <path>".
+[[nodiscard]] platform::Result WriteOption(ProfileFile& file, const std::string& key, const std::string& value);
 
 }  // namespace settings

@@ -242,9 +242,8 @@ uint32_t Mmap(const std::string& path, bool twoThreads) {
 }
 
 uint32_t Own(const std::string& path) {
-  uint32_t value = 0;
-  release::FileCrc32(path, value);
-  return value;
+  const platform::Expected<uint32_t> value = release::FileCrc32(path);
+  return value ? *value : 0;
 }
 
 }  // namespace

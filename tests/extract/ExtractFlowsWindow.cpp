@@ -71,7 +71,10 @@ class ExtractWindow : public WindowTest {
     std::string sfv = "; made by the tests\r\n";
     for (auto v = volumes.rbegin(); v != volumes.rend(); ++v) {
       uint32_t crc = 0;
-      if (checkable) release::FileCrc32(*v, crc);
+      if (checkable) {
+        const auto sum = release::FileCrc32(*v);
+        if (sum) crc = *sum;
+      }
       char hex[9];
       std::snprintf(hex, sizeof hex, "%08X", crc);
       sfv += platform::FileNameOf(*v) + " " + hex + "\r\n";

@@ -113,7 +113,7 @@ TEST(FollowUpLaunch, StartsTheProgramOnceWithTheImagePathAsOneArgument) {
   launchtest::Recorder rec(dir.path());
   std::string image = dir.path() + "/my game 'v1' \"final\".iso";
   auto r = extract::LaunchFollowUp("'" + rec.program + "' -m %F --also=%f", image);
-  ASSERT_TRUE(r.started) << r.error;
+  ASSERT_TRUE(r.ok()) << r.message();
   EXPECT_EQ(rec.WaitForCalls(1), (std::vector<Words>{{"-m", image, "--also=" + image}}));
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
   EXPECT_EQ(rec.Calls().size(), 1u) << "the program must be started once";
@@ -121,9 +121,9 @@ TEST(FollowUpLaunch, StartsTheProgramOnceWithTheImagePathAsOneArgument) {
 
 TEST(FollowUpLaunch, ReportsCommandsThatStartNothing) {
   launchtest::TempDir dir;
-  EXPECT_FALSE(extract::LaunchFollowUp("", "x").started);
-  EXPECT_FALSE(extract::LaunchFollowUp("\"unterminated %F", "x").started);
-  EXPECT_FALSE(extract::LaunchFollowUp(dir.path() + "/no-such-program %F", "x").started);
+  EXPECT_FALSE(extract::LaunchFollowUp("", "x").ok());
+  EXPECT_FALSE(extract::LaunchFollowUp("\"unterminated %F", "x").ok());
+  EXPECT_FALSE(extract::LaunchFollowUp(dir.path() + "/no-such-program %F", "x").ok());
 }
 
 TEST(FollowUpLaunch, AnUnpackedImageIsHandedToTheOpenerAndNeverRun) {
@@ -147,12 +147,12 @@ TEST(FollowUpLaunch, AnUnpackedImageIsHandedToTheOpenerAndNeverRun) {
   launchtest::PathPrefix path(dir.path());
   const std::vector<std::string> commands = {"%F", "%f --fullscreen", "\"%F\" -x"};
   for (size_t i = 0; i < commands.size(); ++i) {
-    EXPECT_TRUE(extract::LaunchFollowUp(commands[i], image).started) << commands[i];
+    EXPECT_TRUE(extract::LaunchFollowUp(commands[i], image).ok()) << commands[i];
     ASSERT_EQ(opener.WaitForCalls(i + 1).size(), i + 1) << commands[i];
     EXPECT_EQ(opener.Calls()[i], Words{image}) << commands[i];
   }
   EXPECT_NE(access(ran.c_str(), F_OK), 0) << "the image was executed";
-  EXPECT_FALSE(extract::LaunchFollowUp("%F", "").started) << "no image found: nothing to open";
+  EXPECT_FALSE(extract::LaunchFollowUp("%F", "").ok()) << "no image found: nothing to open";
 }
 
 }  // namespace

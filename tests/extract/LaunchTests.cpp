@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -54,12 +55,12 @@ TEST(Launch, StartsAProgramDetachedWithItsArgumentsUnchanged) {
                   "touch \"$0.ready\"\n"
                   "i=0; while [ ! -e \"$0.go\" ] && [ $i -lt 200 ]; do sleep 0.05; i=$((i+1)); done\n");
   auto r = platform::StartDetached({program, "two words", "", "'q' \"d\" $HOME *"});
-  ASSERT_TRUE(r.started) << r.error;
-  ASSERT_GT(r.pid, 0);
+  ASSERT_TRUE(r.ok()) << r.message();
+  ASSERT_GT(*r, 0);
   ASSERT_TRUE(WaitForFile(program + ".ready"));
 
-  ProcStat st = ReadProcStat(r.pid);
-  EXPECT_EQ(st.session, r.pid) << "runs in a session of its own";
+  ProcStat st = ReadProcStat(*r);
+  EXPECT_EQ(st.session, *r) << "runs in a session of its own";
   EXPECT_NE(st.ppid, getpid()) << "is not our child";
   errno = 0;
   EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1) << "leaves no child of ours behind";
@@ -94,8 +95,8 @@ TEST(Launch, ReportsProgramsThatCannotBeExecuted) {
   };
   for (const auto& c : cases) {
     auto r = platform::StartDetached(c.argv);
-    EXPECT_FALSE(r.started) << (c.argv.empty() ? "" : c.argv[0]);
-    EXPECT_EQ(r.error, c.error) << (c.argv.empty() ? "" : c.argv[0]);
+    EXPECT_FALSE(r.ok()) << (c.argv.empty() ? "" : c.argv[0]);
+    EXPECT_EQ(r.message(), std::strerror(c.error)) << (c.argv.empty() ? "" : c.argv[0]);
   }
 }
 
@@ -106,17 +107,17 @@ TEST(Launch, FindsProgramsOnPathAndOpensOtherFilesWithTheDesktopOpener) {
   launchtest::PathPrefix path(dir.path());
   EXPECT_EQ(platform::FindProgram("lumeskar-test-tool"), tool.program);
 
-  ASSERT_TRUE(platform::StartOrOpen({"lumeskar-test-tool", "a b"}).started);
+  ASSERT_TRUE(platform::StartOrOpen({"lumeskar-test-tool", "a b"}).ok());
   EXPECT_EQ(tool.WaitForCalls(1), (std::vector<std::vector<std::string>>{{"a b"}}));
 
   const std::string doc = dir.path() + "/read me.txt";
   std::ofstream(doc) << "text";
-  ASSERT_TRUE(platform::StartOrOpen({doc, "ignored"}).started);
+  ASSERT_TRUE(platform::StartOrOpen({doc, "ignored"}).ok());
   ASSERT_EQ(opener.WaitForCalls(1).size(), 1u);  // detached calls may finish in any order
-  ASSERT_TRUE(platform::OpenWithDesktop("https://example.org/a b?x=1&y='2'").started);
+  ASSERT_TRUE(platform::OpenWithDesktop("https://example.org/a b?x=1&y='2'").ok());
   EXPECT_EQ(opener.WaitForCalls(2),
             (std::vector<std::vector<std::string>>{{doc}, {"https://example.org/a b?x=1&y='2'"}}));
-  EXPECT_FALSE(platform::StartOrOpen({dir.path() + "/missing.txt"}).started);
+  EXPECT_FALSE(platform::StartOrOpen({dir.path() + "/missing.txt"}).ok());
 }
 
 }  // namespace

@@ -49,13 +49,13 @@ TEST(CrcTests, KnownFileChecksums) {
   };
   for (const auto& c : cases) {
     WriteFile(dir / "f", c.bytes);
-    uint32_t crc = kUntouched;
-    EXPECT_TRUE(FileCrc32(dir / "f", crc)) << c.bytes;
-    EXPECT_EQ(crc, c.crc) << c.bytes;
+    const auto crc = FileCrc32(dir / "f");
+    ASSERT_TRUE(crc.ok()) << c.bytes;
+    EXPECT_EQ(*crc, c.crc) << c.bytes;
     // The routine keeps nothing between calls.
-    uint32_t again = kUntouched;
-    EXPECT_TRUE(FileCrc32(dir / "f", again));
-    EXPECT_EQ(again, c.crc);
+    const auto again = FileCrc32(dir / "f");
+    ASSERT_TRUE(again.ok());
+    EXPECT_EQ(*again, c.crc);
   }
 }
 
@@ -160,9 +160,9 @@ TEST(CrcTests, ReadOnlyFilesAreChecked) {
   WriteFile(dir / "ro.bin", "123456789");
   chmod((dir / "ro.bin").c_str(), 0444);
   chmod(dir.path().c_str(), 0555);
-  uint32_t crc = kUntouched;
-  EXPECT_TRUE(FileCrc32(dir / "ro.bin", crc));
-  EXPECT_EQ(crc, 0xCBF43926u);
+  const auto crc = FileCrc32(dir / "ro.bin");
+  ASSERT_TRUE(crc.ok());
+  EXPECT_EQ(*crc, 0xCBF43926u);
 }
 
 TEST(CrcTests, FailuresLeaveTheCallersValue) {
@@ -172,8 +172,11 @@ TEST(CrcTests, FailuresLeaveTheCallersValue) {
   mkdir((dir / "folder").c_str(), 0755);
   mkfifo((dir / "pipe").c_str(), 0644);  // must not block waiting for a writer
   for (const char* name : {"missing.bin", "locked.bin", "folder", "pipe"}) {
+    const auto sum = FileCrc32(dir / name);
+    EXPECT_FALSE(sum.ok()) << name;
+    EXPECT_EQ(sum.message(), "Cannot read " + (dir / name)) << name;
     uint32_t crc = kUntouched;
-    EXPECT_FALSE(FileCrc32(dir / name, crc)) << name;
+    EXPECT_EQ(FileCrc32(dir / name, crc, {}), FileCrcStatus::Unreadable) << name;
     EXPECT_EQ(crc, kUntouched) << name;
   }
 }

@@ -34,13 +34,13 @@ class FakePanel : public settings::OptionsPanel {
   std::vector<std::string> notices;
 
   bool IsChecked(Option o) const override { return checked.at(o); }
-  void SetChecked(Option o, bool on) override {
-    if (checked[o] == on) return;
+  platform::Result SetChecked(Option o, bool on) override {
+    if (checked[o] == on) return platform::Result::Ok();
     const bool radio = o == Option::UseBin || o == Option::UseCue;
     if (radio && on) checked[o == Option::UseBin ? Option::UseCue : Option::UseBin] = false;
     checked[o] = on;
-    if (radio && !on) return;
-    settings::RunReaction(*this, o);
+    if (radio && !on) return platform::Result::Ok();
+    return settings::RunReaction(*this, o);
   }
   void SetExtractToDirEnabled(bool on) override { extractToDirEnabled = on; }
   void SetExtractDirEnabled(bool on) override { extractDirEnabled = on; }
@@ -54,9 +54,9 @@ class FakePanel : public settings::OptionsPanel {
   bool ExtractionLibraryPresent() const override { return libraryPresent_; }
   std::string ExtractionLibraryFolder() const override { return "/opt/lumeskar/"; }
   void ShowNotice(const std::string& text) override { notices.push_back(text); }
-  void WriteSetting(const std::string& key, const std::string& value) override {
+  platform::Result WriteSetting(const std::string& key, const std::string& value) override {
     settings::ProfileFile file(settingsPath_);
-    settings::WriteOption(file, key, value);
+    return settings::WriteOption(file, key, value);
   }
 
  private:

@@ -35,7 +35,7 @@ Loaded LoadWith(const std::string& text, bool library, std::vector<std::string>*
   const std::string path = dir / "lumeskar.ini";
   WriteFile(path, text);
   FakePanel panel(path, library);
-  settings::LoadSettings(panel, settings::ProfileFile(path));
+  EXPECT_TRUE(settings::LoadSettings(panel, settings::ProfileFile(path)).ok());
   if (notices) *notices = panel.notices;
   if (fileAfter) *fileAfter = ReadFile(path);
   return {panel.IsChecked(Option::Extract), panel.extractDirEnabled, panel.IsChecked(Option::ChooseExtract)};
@@ -109,7 +109,7 @@ TEST(SettingsLoad, ExtractionTableWithLibraryMissing) {
     const std::string path = dir / "lumeskar.ini";
     WriteFile(path, text);
     FakePanel panel(path, false);
-    settings::LoadSettings(panel, settings::ProfileFile(path));
+    ASSERT_TRUE(settings::LoadSettings(panel, settings::ProfileFile(path)).ok());
     EXPECT_FALSE(panel.IsChecked(Option::Extract)) << text;
     EXPECT_EQ(panel.extractDirEnabled, r.dirEnabled) << text;
     EXPECT_EQ(panel.IsChecked(Option::ChooseExtract), r.choose_) << text;
@@ -129,7 +129,7 @@ TEST(SettingsLoad, OtherKeys) {
             "ExtractTo= \"/media/My Releases\" \r\nAfterExtract=" +
                 longCommand + "\r\n");
   FakePanel panel(path, true);
-  settings::LoadSettings(panel, settings::ProfileFile(path));
+  ASSERT_TRUE(settings::LoadSettings(panel, settings::ProfileFile(path)).ok());
   EXPECT_TRUE(panel.IsChecked(Option::WordWrap));  // "yes" is not "Yes"
   EXPECT_TRUE(panel.wordWrap);
   EXPECT_TRUE(panel.IsChecked(Option::AlwaysOnTop));
@@ -142,14 +142,14 @@ TEST(SettingsLoad, OtherKeys) {
   EXPECT_EQ(panel.afterRun, longCommand.substr(0, 2047));
 
   FakePanel untouched(dir / "missing.ini", true);
-  settings::LoadSettings(untouched, settings::ProfileFile(dir / "missing.ini"));
+  ASSERT_TRUE(settings::LoadSettings(untouched, settings::ProfileFile(dir / "missing.ini")).ok());
   EXPECT_TRUE(untouched.IsChecked(Option::ChooseExtract));
   EXPECT_TRUE(untouched.wordWrap);
   EXPECT_FALSE(std::filesystem::exists(dir / "missing.ini"));
 
   WriteFile(path, "[Options]\nWordWrap=No\nAlwaysOnTop=No\n");
   FakePanel off(path, true);
-  settings::LoadSettings(off, settings::ProfileFile(path));
+  ASSERT_TRUE(settings::LoadSettings(off, settings::ProfileFile(path)).ok());
   EXPECT_FALSE(off.IsChecked(Option::WordWrap));
   EXPECT_FALSE(off.wordWrap);
 }
@@ -159,23 +159,23 @@ TEST(SettingsSave, FirstSaveFromInitialStateAndRoundTrip) {
   const std::string path = dir / "cfg/lumeskar/lumeskar.ini";
   FakePanel panel(path, true);
   settings::ProfileFile file(path);
-  settings::SaveSettings(panel, file);
+  ASSERT_TRUE(settings::SaveSettings(panel, file).ok());
   EXPECT_EQ(ReadFile(path),
             "[Options]\nUseBin=Yes\nChooseExtract=Yes\nWordWrap=Yes\nAlwaysOnTop=No\nAssociate=No\n"
             "Extract=No\nRunAfterExt=No\nUseCue=No\nExtractTo=\nAfterExtract=\n");
 
   // Keys keep their place when rewritten; a load brings the states back.
-  panel.SetChecked(Option::Extract, true);
-  panel.SetChecked(Option::UseCue, true);
-  panel.SetChecked(Option::WordWrap, false);
+  ASSERT_TRUE(panel.SetChecked(Option::Extract, true).ok());
+  ASSERT_TRUE(panel.SetChecked(Option::UseCue, true).ok());
+  ASSERT_TRUE(panel.SetChecked(Option::WordWrap, false).ok());
   panel.extractDir = "/srv/out";
   panel.afterRun = "burn \"%F\"";
-  settings::SaveSettings(panel, file);
+  ASSERT_TRUE(settings::SaveSettings(panel, file).ok());
   EXPECT_EQ(ReadFile(path),
             "[Options]\nUseBin=No\nChooseExtract=No\nWordWrap=No\nAlwaysOnTop=No\nAssociate=No\n"
             "Extract=Yes\nRunAfterExt=No\nUseCue=Yes\nExtractTo=/srv/out\nAfterExtract=burn \"%F\"\n");
   FakePanel reloaded(path, true);
-  settings::LoadSettings(reloaded, file);
+  ASSERT_TRUE(settings::LoadSettings(reloaded, file).ok());
   EXPECT_TRUE(reloaded.IsChecked(Option::Extract));
   EXPECT_TRUE(reloaded.extractDirEnabled);
   EXPECT_TRUE(reloaded.IsChecked(Option::UseCue));
@@ -192,12 +192,9 @@ TEST(SettingsSave, StopsAtTheKeyThatCannotBeWritten) {
       [&] {
         FakePanel panel(path, true);
         settings::ProfileFile file(path);
-        try {
-          settings::SaveSettings(panel, file);
-        } catch (const settings::WriteError& e) {
-          return std::string(e.what()) == "Unable to write to " + path ? 0 : 2;
-        }
-        return 1;
+        const platform::Result done = settings::SaveSettings(panel, file);
+        if (done) return 1;
+        return done.message() == "Unable to write to " + path ? 0 : 2;
       },
       {.maxFileSize = 60});
   EXPECT_EQ(code, 0);
@@ -212,13 +209,9 @@ TEST(SettingsSave, MissingLibraryWriteFailureStopsTheLoad) {
   const int code = RunInChild(
       [&] {
         FakePanel panel(path, false);
-        try {
-          settings::LoadSettings(panel, settings::ProfileFile(path));
-        } catch (const settings::WriteError&) {
-          // The load ends at the failing write: word wrap is still on.
-          return panel.wordWrap && panel.notices.size() == 1 ? 0 : 2;
-        }
-        return 1;
+        if (settings::LoadSettings(panel, settings::ProfileFile(path))) return 1;
+        // The load ends at the failing write: word wrap is still on.
+        return panel.wordWrap && panel.notices.size() == 1 ? 0 : 2;
       },
       {.unprivileged = true});
   EXPECT_EQ(code, 0);
@@ -256,8 +249,7 @@ TEST(SettingsLock, ALoadOrSaveWaitsForTheOneUnderWayInAnotherWindow) {
       if (read(go[0], &byte, 1) != 1) _exit(3);
       FakePanel panel(path, true);
       settings::ProfileFile file(path);
-      if (save) settings::SaveSettings(panel, file);
-      if (!save) settings::LoadSettings(panel, file);
+      if (!(save ? settings::SaveSettings(panel, file) : settings::LoadSettings(panel, file))) _exit(4);
       _exit(save || panel.extractDir == "/other/window" ? 0 : 2);
     }
     {
