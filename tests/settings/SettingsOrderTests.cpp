@@ -267,7 +267,9 @@ TEST(SettingsLock, ALoadOrSaveWaitsForTheOneUnderWayInAnotherWindow) {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     const std::string text = ReadFile(path);
     EXPECT_NE(text.find("OtherWindow=kept\n"), std::string::npos) << text;
-    if (save) EXPECT_NE(text.find("AfterExtract=\n"), std::string::npos) << text;
+    if (save) {
+      EXPECT_NE(text.find("AfterExtract=\n"), std::string::npos) << text;
+    }
     close(go[0]);
     close(go[1]);
   }
