@@ -38,6 +38,7 @@
 #include <isa-l/crc.h>
 #include <zlib.h>
 
+#include "bench/BenchSupport.h"
 #include "platform/AlignedBuffer.h"
 #include "platform/CrcWide.h"
 #include "release/CRC.h"
@@ -54,26 +55,6 @@ double Seconds(const std::function<void()>& f) {
   auto start = std::chrono::steady_clock::now();
   f();
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-// CPU seconds (user + system) of all this process's threads so far.
-double CpuSeconds() {
-  rusage u{};
-  getrusage(RUSAGE_SELF, &u);
-  auto s = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
-  return s(u.ru_utime) + s(u.ru_stime);
-}
-
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
-
-std::string CpuInfoLine(const std::string& key) {
-  std::ifstream in("/proc/cpuinfo");
-  for (std::string line; std::getline(in, line);)
-    if (line.rfind(key, 0) == 0) return line.substr(line.find(':') + 2);
-  return "";
 }
 
 // ISA-L 2.x's dispatch rule for crc32_gzip_refl, from the CPU flags the
@@ -256,8 +237,8 @@ int main(int argc, char** argv) {
   const std::string path = argv[1];
   const int passes = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
 
-  const std::string flags = CpuInfoLine("flags");
-  std::printf("CPU: %s\n", CpuInfoLine("model name").c_str());
+  const std::string flags = bench::CpuInfoLine("flags");
+  std::printf("CPU: %s\n", bench::CpuInfoLine("model name").c_str());
   std::printf("  avx512f %s, vpclmulqdq %s, %u threads\n",
               (" " + flags + " ").find(" avx512f ") != std::string::npos ? "yes" : "no",
               (" " + flags + " ").find(" vpclmulqdq ") != std::string::npos ? "yes" : "no",
@@ -338,16 +319,16 @@ int main(int argc, char** argv) {
     std::vector<uint32_t> values(count);
     for (int pass = 0; pass < passes; ++pass)
       for (size_t i = 0; i < count; ++i) {
-        const double cpu0 = CpuSeconds();
+        const double cpu0 = bench::CpuSeconds();
         times[i].push_back(Seconds([&] { values[i] = ways[i].run(path); }));
-        cpu[i].push_back(CpuSeconds() - cpu0);
+        cpu[i].push_back(bench::CpuSeconds() - cpu0);
       }
     std::printf("\n%s: %zu KiB chunks, %.0f MB, median of %d passes\n", label, kChunk >> 10, bytes / 1e6, passes);
-    const double readRate = bytes / Median(times[0]) / 1e6;
+    const double readRate = bytes / bench::Median(times[0]) / 1e6;
     for (size_t i = 0; i < count; ++i) {
-      const double rate = bytes / Median(times[i]) / 1e6;
+      const double rate = bytes / bench::Median(times[i]) / 1e6;
       std::printf("  %-20s %8.0f MB/s  %5.2f of read  cpu %.3f ns/B", ways[i].name, rate, rate / readRate,
-                  Median(cpu[i]) / bytes * 1e9);
+                  bench::Median(cpu[i]) / bytes * 1e9);
       if (i > 0) std::printf("  crc %08x", values[i]);
       std::printf("\n");
     }

@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchSupport.h"
 #include "unrar/unrar.h"
 
 namespace {
@@ -187,24 +188,6 @@ bool decodeUnarr(const Unarr& u, const std::string& path, const Entry& e, uint32
   return ok;
 }
 
-double cpuSeconds() {
-  timespec t;
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-  return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
-}
-
-double median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v.empty() ? 0 : v[v.size() / 2];
-}
-
-std::string cpuModel() {
-  std::ifstream in("/proc/cpuinfo");
-  for (std::string line; std::getline(in, line);)
-    if (line.rfind("model name", 0) == 0) return line.substr(line.find(':') + 2);
-  return "unknown";
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -223,7 +206,7 @@ int main(int argc, char** argv) {
   const Ours ours = loadOurs();
   const Unarr unarr = loadUnarr();
   setvbuf(stdout, nullptr, _IOLBF, 0);
-  printf("CPU: %s\n", cpuModel().c_str());
+  printf("CPU: %s\n", bench::CpuModel().c_str());
   if (!unarr.loaded) printf("libunarr not installed: its column stays empty (run-decode-bench.sh installs it)\n");
 
   const char* names[3] = {"ours", "libarchive", "libunarr"};
@@ -251,14 +234,14 @@ int main(int argc, char** argv) {
       for (int k = 0; k < 3; ++k) {
         int d = (r + k) % 3;  // each round starts with the next decoder
         if (!correct[d]) continue;
-        double start = cpuSeconds();
+        double start = bench::CpuSeconds();
         for (int i = 0; i < repeat; ++i) decoders[d](e, crc);
-        times[d].push_back((cpuSeconds() - start) / repeat);
+        times[d].push_back((bench::CpuSeconds() - start) / repeat);
       }
     printf("%-32s %9.1f ", e.name, double(e.size) / 1e6);
     double t[3];
     for (int d = 0; d < 3; ++d) {
-      t[d] = median(times[d]);
+      t[d] = bench::Median(times[d]);
       if (correct[d])
         printf(" %12.1f", double(e.size) / t[d] / 1e6);
       else

@@ -6,6 +6,7 @@
 // (ArchiveName, TargetDir, a data hook) and `cat` of the same volumes into one
 // file in the same folder, each after a sync. Prints the medians and their ratio; the aim is an
 // extraction no slower than 1.1 x cat. Everything it wrote is deleted.
+#include "bench/BenchSupport.h"
 #include "extract/RARArc.h"
 #include "tools/RarWriter.h"
 
@@ -27,19 +28,6 @@ using Clock = std::chrono::steady_clock;
 namespace {
 
 double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
-
-// CPU seconds (user + system) this process has used so far.
-double CpuSeconds() {
-  rusage u{};
-  getrusage(RUSAGE_SELF, &u);
-  auto s = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
-  return s(u.ru_utime) + s(u.ru_stime);
-}
-
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
 
 // Runs `cat volumes... > out` without a shell; returns the seconds taken.
 double TimeCat(const std::vector<std::string>& volumes, const std::string& out) {
@@ -117,10 +105,10 @@ int main(int argc, char** argv) {
     fs::create_directories(dir + "/out");
     ::sync();  // neither side pays for the other's dirty pages
     const auto t = Clock::now();
-    const double cpu0 = CpuSeconds();
+    const double cpu0 = bench::CpuSeconds();
     const bool ok = winrar.ExtractArchive();
     extract.push_back(Seconds(t));
-    cpu.push_back(CpuSeconds() - cpu0);
+    cpu.push_back(bench::CpuSeconds() - cpu0);
     if (!ok || errors) {
       std::fprintf(stderr, "extraction failed (%d errors)\n", errors);
       return 1;
@@ -130,7 +118,7 @@ int main(int argc, char** argv) {
     cat.push_back(TimeCat(volumes, dir + "/joined.bin"));
     std::printf("round %d: TRAR %.3f s (cpu %.3f s), cat %.3f s\n", i + 1, extract.back(), cpu.back(), cat.back());
   }
-  const double e = Median(extract), c = Median(cat);
+  const double e = bench::Median(extract), c = bench::Median(cat);
   std::printf("median: TRAR %.3f s (%.0f MiB/s, %llu data blocks per run), cat %.3f s (%.0f MiB/s)\n", e, mib / e,
               static_cast<unsigned long long>(blocks / rounds), c, mib / c);
   std::printf("ratio TRAR / cat: %.2fx (target <= 1.10x)\n", e / c);

@@ -20,6 +20,7 @@
 
 #include "app/Fonts.h"
 #include "app/Unit1.h"
+#include "bench/BenchSupport.h"
 
 namespace {
 using Clock = std::chrono::steady_clock;
@@ -90,11 +91,6 @@ double RunChild(const char* self, const char* kind, const char* nfo) {
   return n > 0 ? ms : -1;
 }
 
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v.empty() ? 0 : v[v.size() / 2];
-}
-
 // An 80-column .nfo of typical size: art, box and text lines.
 std::string TypicalNfo() {
   std::string nfo;
@@ -132,15 +128,8 @@ int main(int argc, char** argv) {
     bare.push_back(RunChild(self, "bare", nfo.c_str()));
     lumeskar.push_back(RunChild(self, "lumeskar", nfo.c_str()));
   }
-  double b = Median(bare), l = Median(lumeskar);
-  std::string cpu = "unknown CPU";
-  std::ifstream cpuinfo("/proc/cpuinfo");
-  for (std::string line; std::getline(cpuinfo, line);)
-    if (line.rfind("model name", 0) == 0) {
-      cpu = line.substr(line.find(':') + 2);
-      break;
-    }
-  std::printf("CPU: %s\n", cpu.c_str());
+  double b = bench::Median(bare), l = bench::Median(lumeskar);
+  std::printf("CPU: %s\n", bench::CpuModel().c_str());
   std::printf("platform: %s, %d runs each, .nfo: %s\n",
               std::getenv("QT_QPA_PLATFORM") ? std::getenv("QT_QPA_PLATFORM") : "default display", runs, nfo.c_str());
   std::printf("bare Qt window   : %7.1f ms (median, process start to window shown)\n", b);

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchSupport.h"
 #include "tools/RarWriter.h"
 #include "unrar/unrar.h"
 
@@ -125,11 +126,7 @@ int main(int argc, char** argv) {
     }
     printf("round %d: cat %.3f s, libunrar %.3f s\n", round + 1, cats.back(), apis.back());
   }
-  auto median = [](std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-  };
-  const double bestCat = median(cats), bestApi = median(apis);
+  const double bestCat = bench::Median(cats), bestApi = bench::Median(apis);
   double mb = double(mib) * 1048576.0 / 1e6;
   printf("median cat:      %.3f s  %.0f MB/s\n", bestCat, mb / bestCat);
   printf("median libunrar: %.3f s  %.0f MB/s\n", bestApi, mb / bestApi);
