@@ -7,8 +7,8 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
-#include "app/CharCells.h"
-#include "app/Cp437.h"
+#include "nfo/CharCells.h"
+#include "nfo/Cp437.h"
 
 namespace {
 constexpr int kCellW = 6;

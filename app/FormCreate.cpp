@@ -4,11 +4,12 @@
 #include <filesystem>
 #include <optional>
 
-#include "app/Cp437.h"
 #include "app/Dialogs.h"
-#include "app/NfoText.h"
 #include "app/Unit1.h"
+#include "nfo/Cp437.h"
+#include "nfo/NfoText.h"
 #include "platform/DirSearch.h"
+#include "platform/FileRead.h"
 #include "platform/Path.h"
 #include "platform/ProgramDir.h"
 #include "release/OriginSite.h"
@@ -42,7 +43,7 @@ void TForm1::FormCreate(const QString& argument) {
   const std::string path = ToLocal(argument);
 
   edit->clear();
-  platform::Expected<std::string> bytes = release::ReadWholeFile(path);
+  platform::Expected<std::string> bytes = platform::ReadWholeFile(path);
   if (!bytes) {
     ReportCannotOpen(path);
     return;
@@ -61,7 +62,7 @@ void TForm1::DiscoverRelease(const std::string& folder) {
 
   if (!found.sfvfile.empty()) {
     context.sfvfile = found.sfvfile;
-    const platform::Expected<std::string> text = release::ReadWholeFile(context.sfvfile);
+    const platform::Expected<std::string> text = platform::ReadWholeFile(context.sfvfile);
     if (!text) {
       ReportCannotOpen(context.sfvfile);
       return;

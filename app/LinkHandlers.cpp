@@ -10,10 +10,10 @@
 
 #include <array>
 
-#include "app/Cp437.h"
-#include "app/LinkTarget.h"
 #include "app/Unit1.h"
-#include "app/WordAtPoint.h"
+#include "nfo/Cp437.h"
+#include "nfo/LinkTarget.h"
+#include "nfo/WordAtPoint.h"
 #include "platform/Launch.h"
 
 namespace {

@@ -5,10 +5,10 @@
 
 #include <algorithm>
 
-#include "app/CharCells.h"
-#include "app/Cp437.h"
 #include "app/FallbackGlyphs.h"
 #include "app/Fonts.h"
+#include "nfo/CharCells.h"
+#include "nfo/Cp437.h"
 
 namespace {
 constexpr int kCellW = 6;

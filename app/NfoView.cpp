@@ -5,9 +5,9 @@
 #include <QTextBlock>
 #include <QTextLayout>
 
-#include "app/CharCells.h"
-#include "app/Cp437.h"
 #include "app/FallbackGlyphs.h"
+#include "nfo/CharCells.h"
+#include "nfo/Cp437.h"
 
 void TNfoView::setNfoText(const QString& text) {
   setPlainText(text);

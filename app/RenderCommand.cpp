@@ -12,9 +12,9 @@
 
 #include "app/Fonts.h"
 #include "app/NfoImage.h"
-#include "app/NfoText.h"
 #include "cli/RenderCommandLine.h"
-#include "release/SfvEntries.h"
+#include "nfo/NfoText.h"
+#include "platform/FileRead.h"
 
 namespace {
 
@@ -63,7 +63,7 @@ std::optional<int> RunRenderCommand(int argc, char** argv) {
   }
   if (SameFile(input, output)) return Fail("will not write the picture over " + input + " itself");
 
-  const platform::Expected<std::string> bytes = release::ReadWholeFile(input);
+  const platform::Expected<std::string> bytes = platform::ReadWholeFile(input);
   if (!bytes) return Fail("cannot read " + input + ": " + bytes.message());
 
   const std::vector<std::u16string> lines = NfoLines(*bytes);

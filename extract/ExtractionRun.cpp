@@ -7,6 +7,7 @@
 #include "extract/RARArc.h"
 #include "extract/VolumeSet.h"
 #include "platform/DirSearch.h"
+#include "platform/FileRead.h"
 #include "platform/Path.h"
 #include "release/SfvEntries.h"
 
@@ -37,7 +38,7 @@ bool ExtractionRun::FolderEntered(FolderPrompt prompt, const std::string& folder
 void ExtractionRun::AfterCleanCheck() {
   // The check went through every listed file; extraction starts from the
   // set's first volume, not from whatever file the list happens to end with.
-  if (auto text = release::ReadWholeFile(ctx_.sfvfile)) {
+  if (auto text = platform::ReadWholeFile(ctx_.sfvfile)) {
     const std::string name = FindFirstVolume(release::SfvEntryNames(release::NormalizeLineBreaks(*text)));
     if (!name.empty()) ctx_.archivefile = release::ListedFilePath(ReleaseFolder(), name);
   }
@@ -107,7 +108,7 @@ void ExtractionRun::ExtractWithoutCheck(const std::string& folder) {
   ShowCancel(false);
   // A failure keeps the error the extraction reported, as after a check.
   if (outcome == Outcome::Extracted) ui_.SetStatus(kStatusDoneNoCheck);
-  if (auto text = release::ReadWholeFile(ctx_.sfvfile)) ui_.EntryList() = release::NormalizeLineBreaks(*text);
+  if (auto text = platform::ReadWholeFile(ctx_.sfvfile)) ui_.EntryList() = release::NormalizeLineBreaks(*text);
   if (finished) FollowUp(folder, false);
   ui_.Busy() = false;
 }

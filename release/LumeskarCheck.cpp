@@ -7,6 +7,7 @@
 
 #include "cli/CheckCommandLine.h"
 #include "platform/DirSearch.h"
+#include "platform/FileRead.h"
 #include "platform/Path.h"
 #include "release/CRC.h"
 #include "release/ListedFiles.h"
@@ -28,7 +29,7 @@ int main(int argc, char** argv) {
   if (std::optional<int> exitCode = cli::Answer(cli::kCheck, command)) return *exitCode;
   const bool quiet = command.Has(cli::kQuiet.longName);
   const std::string& sfvPath = command.operands.front();
-  auto text = release::ReadWholeFile(sfvPath);
+  auto text = platform::ReadWholeFile(sfvPath);
   if (!text) {
     std::fprintf(stderr, "lumeskar-check: cannot read %s\n", sfvPath.c_str());
     return 2;

@@ -7,8 +7,6 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/Result.h"
-
 namespace release {
 
 // One line of an SFV text that is not blank and not a comment. Either a valid
@@ -44,16 +42,6 @@ std::vector<std::string> SfvEntryNames(std::string_view text);
 
 // `text` with every line break (CR LF, lone CR, lone LF) written as CR LF.
 std::string NormalizeLineBreaks(std::string_view text);
-
-// The largest .nfo or SFV file read: no real one comes near it, and a bound
-// keeps a device or a huge file from eating all memory.
-inline constexpr uint64_t kMaxTextFileSize = uint64_t(64) << 20;
-
-// The whole content of the regular file at `path`, or failure when it cannot
-// be read, is not a regular file (a device, a pipe, a folder) or holds more
-// than `limit` bytes. The failure's message is the system's text for why
-// (strerror of EISDIR, ENODEV, EFBIG or the error of the failing call).
-platform::Expected<std::string> ReadWholeFile(const std::string& path, uint64_t limit = kMaxTextFileSize);
 
 // The listed file of an entry inside `folder`: the exact name when it exists,
 // otherwise the entry found with letter case ignored, otherwise, for a name

@@ -1,4 +1,5 @@
 #include "release/VerificationRun.h"
+#include "platform/FileRead.h"
 
 #include <sys/stat.h>
 
@@ -129,7 +130,7 @@ class Run {
     // Restore the full list so a further click checks the whole release.
     std::string& sfvmemo = ui_.EntryList();
     sfvmemo.clear();
-    if (auto text = ReadWholeFile(v_.sfvfile))
+    if (auto text = platform::ReadWholeFile(v_.sfvfile))
       sfvmemo = NormalizeLineBreaks(*text);
     else
       ui_.ReportError("Cannot open file " + v_.sfvfile);

@@ -11,6 +11,7 @@
 
 #include "WindowFixture.h"
 #include "app/Dialogs.h"
+#include "platform/FileRead.h"
 #include "platform/ProgramDir.h"
 #include "release/SfvEntries.h"
 
@@ -120,7 +121,7 @@ TEST_F(WindowTest, UnreadableNfoIsReportedAndTheWindowStillOpens) {
 
 TEST_F(WindowTest, SfvThatCannotBeLoadedStopsStartUpWithAnError) {
   // An SFV file larger than any real one is not read.
-  std::filesystem::resize_file(WriteFile("rel/x.sfv", ""), release::kMaxTextFileSize + 1);
+  std::filesystem::resize_file(WriteFile("rel/x.sfv", ""), platform::kMaxTextFileSize + 1);
   std::string nfo = WriteFile("rel/x.nfo", "art");
   TForm1& w = Open(nfo);
   ASSERT_EQ(messages.size(), 1);

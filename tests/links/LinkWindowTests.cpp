@@ -15,7 +15,7 @@
 #include <thread>
 
 #include "WindowFixture.h"
-#include "app/LinkTarget.h"
+#include "nfo/LinkTarget.h"
 
 namespace {
 

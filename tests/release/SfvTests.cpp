@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "platform/FileRead.h"
 #include "release/ListedFiles.h"
 #include "release/SfvEntries.h"
 #include "tests/release/VerificationFixtures.h"
@@ -160,7 +161,7 @@ TEST(SfvTests, OnlyRegularFilesUpToTheCapAreReadWhole) {
   symlink("/dev/zero", (dir / "zero.nfo").c_str());
   mkfifo((dir / "pipe.sfv").c_str(), 0644);
   mkdir((dir / "folder.sfv").c_str(), 0755);
-  for (uint64_t size : {kMaxTextFileSize, kMaxTextFileSize + 1}) {  // sparse files, cheap to make
+  for (uint64_t size : {platform::kMaxTextFileSize, platform::kMaxTextFileSize + 1}) {  // sparse files, cheap to make
     int fd = open((dir / std::to_string(size)).c_str(), O_CREAT | O_WRONLY, 0644);
     ASSERT_EQ(ftruncate(fd, off_t(size)), 0);
     close(fd);
@@ -170,15 +171,22 @@ TEST(SfvTests, OnlyRegularFilesUpToTheCapAreReadWhole) {
     std::optional<size_t> size;
   } cases[] = {
       {"small.sfv", 12},
-      {std::to_string(kMaxTextFileSize), size_t(kMaxTextFileSize)},
-      {std::to_string(kMaxTextFileSize + 1), std::nullopt},
+      {std::to_string(platform::kMaxTextFileSize), size_t(platform::kMaxTextFileSize)},
+      {std::to_string(platform::kMaxTextFileSize + 1), std::nullopt},
       {"zero.nfo", std::nullopt},
       {"pipe.sfv", std::nullopt},
       {"folder.sfv", std::nullopt},
       {"missing.sfv", std::nullopt},
   };
   for (const auto& c : cases) {
-    auto text = ReadWholeFile(dir / c.name);
+    auto text = platform::ReadWholeFile(dir / c.name);
     EXPECT_EQ(text ? std::optional<size_t>(text->size()) : std::nullopt, c.size) << c.name;
   }
+}
+
+TEST(SfvTests, NormalizesBreaksToCrLf) {
+  EXPECT_EQ(NormalizeLineBreaks("a\nb\rc\r\nd"), "a\r\nb\r\nc\r\nd");
+  EXPECT_EQ(NormalizeLineBreaks("a\n"), "a\r\n");
+  EXPECT_EQ(NormalizeLineBreaks("\n\r"), "\r\n\r\n");
+  EXPECT_EQ(NormalizeLineBreaks(""), "");
 }

@@ -1,9 +1,9 @@
-#include "app/LinkTarget.h"
+#include "nfo/LinkTarget.h"
 
 #include <algorithm>
 #include <cctype>
 
-#include "app/WordAtPoint.h"
+#include "nfo/WordAtPoint.h"
 
 namespace links {
 

@@ -6,12 +6,11 @@
 
 #include <set>
 
-#include "app/CharCells.h"
-#include "app/Cp437.h"
-#include "app/NfoText.h"
-#include "app/Sauce.h"
-#include "app/TextEncoding.h"
-#include "release/SfvEntries.h"
+#include "nfo/CharCells.h"
+#include "nfo/Cp437.h"
+#include "nfo/NfoText.h"
+#include "nfo/Sauce.h"
+#include "nfo/TextEncoding.h"
 
 namespace {
 using Lines = std::vector<std::string>;
@@ -48,13 +47,6 @@ TEST(NfoText, EmptyLineRuleKeepsEveryOtherOfARunAndTheLastLine) {
   EXPECT_EQ(Removed({"  ", "A"}), (Lines{"  ", "A"}));  // blanks are not empty
   EXPECT_EQ(Removed({}), Lines{});
   EXPECT_EQ(Removed({""}), (Lines{""}));
-}
-
-TEST(NfoText, NormalizesBreaksToCrLf) {
-  EXPECT_EQ(release::NormalizeLineBreaks("a\nb\rc\r\nd"), "a\r\nb\r\nc\r\nd");
-  EXPECT_EQ(release::NormalizeLineBreaks("a\n"), "a\r\n");
-  EXPECT_EQ(release::NormalizeLineBreaks("\n\r"), "\r\n\r\n");
-  EXPECT_EQ(release::NormalizeLineBreaks(""), "");
 }
 
 TEST(Cp437, EveryByteHasItsOwnCharacter) {

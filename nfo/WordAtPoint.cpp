@@ -1,4 +1,4 @@
-#include "app/WordAtPoint.h"
+#include "nfo/WordAtPoint.h"
 
 #include <algorithm>
 #include <array>

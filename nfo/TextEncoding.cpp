@@ -1,6 +1,6 @@
-#include "app/TextEncoding.h"
+#include "nfo/TextEncoding.h"
 
-#include "app/Cp437.h"
+#include "nfo/Cp437.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
-#include "app/NfoText.h"
+#include "nfo/NfoText.h"
 
-#include "app/Sauce.h"
-#include "app/TextEncoding.h"
+#include "nfo/Sauce.h"
+#include "nfo/TextEncoding.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 // click opens, on plain texts.
 #include <gtest/gtest.h>
 
-#include "app/LinkTarget.h"
-#include "app/WordAtPoint.h"
+#include "nfo/LinkTarget.h"
+#include "nfo/WordAtPoint.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
-#include "app/CharCells.h"
+#include "nfo/CharCells.h"
 
 #include <algorithm>
 #include <iterator>
 
-#include "app/Cp437.h"
+#include "nfo/Cp437.h"
 
 namespace {
 

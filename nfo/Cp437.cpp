@@ -1,4 +1,4 @@
-#include "app/Cp437.h"
+#include "nfo/Cp437.h"
 
 #include <array>
 

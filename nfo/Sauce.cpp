@@ -1,4 +1,4 @@
-#include "app/Sauce.h"
+#include "nfo/Sauce.h"
 
 namespace {
 constexpr size_t kRecordSize = 128;
