@@ -22,7 +22,8 @@ const Program kCheck{
         "  0  every listed file is present and intact\n"
         "  1  a file is missing, damaged or unreadable, a line is malformed, or the SFV\n"
         "     file lists no files\n"
-        "  2  the SFV file cannot be read, or the command line is wrong\n",
+        "  2  the SFV file cannot be read, the report cannot be written, or the command\n"
+        "     line is wrong\n",
     .minOperands = 1,
     .maxOperands = 1,
 };

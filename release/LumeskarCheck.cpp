@@ -1,8 +1,10 @@
 // lumeskar-check [-q] FILE.sfv: verifies the files listed in an SFV file with
 // the same parser and checksum code as the window, for scripts and benchmarks.
-// Exit status: 0 everything good, 1 anything failed, 2 the SFV unreadable or
-// the command line wrong.
+// Exit status: 0 everything good, 1 anything failed, 2 the SFV unreadable, the
+// report not written or the command line wrong.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "cli/CheckCommandLine.h"
@@ -22,16 +24,35 @@ struct Tally {
 
 void PrintResult(const std::string& what, const char* result) { std::printf("%-60s %s\n", what.c_str(), result); }
 
+// `code`, once everything printed has reached standard output; 2 when some of
+// it could not be written (a full disk): a script must not take a report it
+// never got for a pass.
+int Finish(int code) {
+  const bool flushed = std::fflush(stdout) == 0;
+  const int error = errno;
+  if (flushed && !std::ferror(stdout)) return code;
+  // A write that failed earlier leaves only the stream's error mark, no reason.
+  if (flushed)
+    std::fprintf(stderr, "lumeskar-check: cannot write the report\n");
+  else
+    std::fprintf(stderr, "lumeskar-check: cannot write the report: %s\n", std::strerror(error));
+  return 2;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   const cli::Parsed command = cli::Parse(cli::kCheck, argc, argv);
-  if (std::optional<int> exitCode = cli::Answer(cli::kCheck, command)) return *exitCode;
+  if (std::optional<int> exitCode = cli::Answer(cli::kCheck, command)) return Finish(*exitCode);
   const bool quiet = command.Has(cli::kQuiet.longName);
   const std::string& sfvPath = command.operands.front();
   auto text = platform::ReadWholeFile(sfvPath);
   if (!text) {
-    std::fprintf(stderr, "lumeskar-check: cannot read %s\n", sfvPath.c_str());
+    if (text.message() == std::strerror(EFBIG))
+      std::fprintf(stderr, "lumeskar-check: %s is larger than %llu MiB\n", sfvPath.c_str(),
+                   static_cast<unsigned long long>(platform::kMaxTextFileSize >> 20));
+    else
+      std::fprintf(stderr, "lumeskar-check: cannot read %s\n", sfvPath.c_str());
     return 2;
   }
   // Listed names are relative to the SFV file's own folder.
@@ -69,8 +90,8 @@ int main(int argc, char** argv) {
               tally.bad, tally.unreadable, tally.malformed);
   if (items.empty()) {
     std::printf("No files listed\n");
-    return 1;
+    return Finish(1);
   }
   std::printf(tally.Failures() == 0 ? "Everything OK\n" : "Errors occurred\n");
-  return tally.Failures() == 0 ? 0 : 1;
+  return Finish(tally.Failures() == 0 ? 0 : 1);
 }
