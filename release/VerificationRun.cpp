@@ -3,6 +3,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <chrono>
 #include <vector>
 
@@ -16,6 +17,23 @@ namespace release {
 namespace {
 
 constexpr const char* kError = "error";
+
+// The warning for the lines of `sfvfile` that are no valid entry: one line is
+// named as such; of more, the count and the first few line numbers.
+std::string MalformedLinesText(const std::string& sfvfile, const std::vector<size_t>& lines) {
+  if (lines.size() == 1)
+    return "Warning: Line " + std::to_string(lines[0]) + " of " + sfvfile + " is not a valid entry!";
+  constexpr size_t kNamed = 5;
+  std::string named;
+  const size_t shown = std::min(lines.size(), kNamed);
+  for (size_t i = 0; i < shown; ++i) {
+    if (i > 0) named += (i + 1 == shown && lines.size() <= kNamed) ? " and " : ", ";
+    named += std::to_string(lines[i]);
+  }
+  if (lines.size() > kNamed) named += ", ...";
+  return "Warning: " + std::to_string(lines.size()) + " lines of " + sfvfile + " are not valid entries (lines " +
+         named + ")!";
+}
 
 uint64_t SizeOf(const std::string& path) {
   struct stat st;
@@ -51,6 +69,7 @@ class Run {
       ui_.ShowMessage("Warning: " + v_.sfvfile + " lists no files!");
       v_.checkresult = kError;
     }
+    ReportMalformedLines(items);
     for (const auto& item : items) {
       if (!CheckItem(item)) break;
     }
@@ -60,11 +79,7 @@ class Run {
  private:
   // Checks one line of the list; false when the run must stop.
   bool CheckItem(const SfvItem& item) {
-    if (!item.valid) {
-      ui_.ShowMessage("Warning: Line " + std::to_string(item.line) + " of " + v_.sfvfile + " is not a valid entry!");
-      v_.checkresult = kError;
-      return true;
-    }
+    if (!item.valid) return true;  // reported before the check began
     v_.checkfile = files_.Path(item.name);
     Pump();
     if (cancelled_) return !HonourCancel();
@@ -100,6 +115,18 @@ class Run {
     ui_.ShowProgress(done_, total_);
     Pump();
     return !(cancelled_ && HonourCancel());
+  }
+
+  // One message box for all the lines that are no valid entry, before the
+  // first file is checked: a box per line would hold the run, CANCEL
+  // included, for as many clicks as the file has bad lines.
+  void ReportMalformedLines(const std::vector<SfvItem>& items) {
+    std::vector<size_t> lines;
+    for (const auto& item : items)
+      if (!item.valid) lines.push_back(item.line);
+    if (lines.empty()) return;
+    ui_.ShowMessage(MalformedLinesText(v_.sfvfile, lines));
+    v_.checkresult = kError;
   }
 
   void Pump() {

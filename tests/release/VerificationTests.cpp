@@ -158,10 +158,9 @@ TEST(VerificationTests, ProblemsAreReportedAndTheRunGoesOnWhereItCan) {
   RecordingUi ui;
   EXPECT_EQ(r.Click(ui), RunOutcome::Failed);
   EXPECT_EQ(ui.messages, (std::vector<std::string>{
-                             "Warning: Line 2 of " + r.sfvfile + " is not a valid entry!",
+                             "Warning: 2 lines of " + r.sfvfile + " are not valid entries (lines 2 and 6)!",
                              "ERROR IN FILE: " + r.Path("b.r00"),
                              "Warning: File " + r.Path("c.r01") + " could not be read!",
-                             "Warning: Line 6 of " + r.sfvfile + " is not a valid entry!",
                          }));
   EXPECT_TRUE(ui.Saw("status: ERROR IN FILE: " + r.Path("b.r00")));
   EXPECT_TRUE(ui.Saw("status: SFV File Check Progress: [" + r.Path("f.r04") + "]"));
@@ -170,6 +169,47 @@ TEST(VerificationTests, ProblemsAreReportedAndTheRunGoesOnWhereItCan) {
   EXPECT_EQ(r.handOffs, 0);
   EXPECT_EQ(r.sfvmemo, sfv);
   ExpectWindowRestored(r, ui);
+}
+
+TEST(VerificationTests, MalformedLinesAreReportedInOneMessageBox) {
+  struct Case {
+    std::vector<size_t> bad;  // numbers of the malformed lines; the others list a good file
+    std::string lines;        // what the message says about them
+  };
+  auto from2 = [](size_t count) {
+    std::vector<size_t> lines(count);
+    for (size_t i = 0; i < count; ++i) lines[i] = i + 2;
+    return lines;
+  };
+  const Case cases[] = {
+      {{2}, ""},
+      {{2, 4}, "lines 2 and 4"},
+      {{1, 3, 4, 5, 9}, "lines 1, 3, 4, 5 and 9"},
+      {from2(6), "lines 2, 3, 4, 5, 6, ..."},
+      {from2(2000), "lines 2, 3, 4, 5, 6, ..."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.bad.size());
+    Release r;
+    std::string sfv;
+    for (size_t line = 1; line <= c.bad.back() + 1; ++line)
+      sfv += std::find(c.bad.begin(), c.bad.end(), line) != c.bad.end()
+                 ? "not an entry\r\n"
+                 : r.AddFile("f" + std::to_string(line) + ".rar", std::to_string(line));
+    r.WriteSfv(sfv);
+
+    RecordingUi ui;
+    EXPECT_EQ(r.Click(ui), RunOutcome::Failed);
+    const std::string expected = c.bad.size() == 1 ? "Warning: Line 2 of " + r.sfvfile + " is not a valid entry!"
+                                                   : "Warning: " + std::to_string(c.bad.size()) + " lines of " +
+                                                         r.sfvfile + " are not valid entries (" + c.lines + ")!";
+    EXPECT_EQ(ui.messages, std::vector<std::string>{expected});
+    EXPECT_TRUE(
+        ui.Saw("status: SFV File Check Progress: [" + r.Path("f" + std::to_string(c.bad.back() + 1) + ".rar") + "]"))
+        << "the good files are still checked";
+    EXPECT_EQ(ui.status, kStatusCompletedWithErrors);
+    EXPECT_EQ(r.handOffs, 0);
+  }
 }
 
 TEST(VerificationTests, AMissingFileEndsTheRun) {
