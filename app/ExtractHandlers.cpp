@@ -110,6 +110,6 @@ void TForm1::winrarError(TRAR*, int) { extraction->OnError(); }
 
 void TForm1::winrarExtracting(TRAR*, const RARHeaderData&) { extraction->OnExtracting(); }
 
-void TForm1::winrarExtract(TRAR*, const RARHeaderData&, bool) { extraction->OnExtracted(); }
+void TForm1::winrarExtract(TRAR*, const RARHeaderData& entry, bool ok) { extraction->OnExtracted(entry, ok); }
 
 void ExtractAfterCleanCheck(TForm1& f) { f.extraction->AfterCleanCheck(); }

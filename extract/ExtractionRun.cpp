@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include <cstring>
+
 #include "extract/FirstVolume.h"
 #include "extract/FollowUp.h"
 #include "extract/RARArc.h"
@@ -52,12 +54,13 @@ void ExtractionRun::AfterCleanCheck() {
   ui_.ProcessMessages();
   ui_.SetStatus(kStatusExtracting);
   ui_.ProcessMessages();
-  const bool finished = Extract(ctx_.archivefile, folder) != Outcome::Cancelled;
+  const Outcome outcome = Extract(ctx_.archivefile, folder);
   ui_.ProcessMessages();
   // CANCEL clicked after the data was out still stops the follow-up program.
   const bool cancelledLate = ctx_.cancelcheck;
   ctx_.cancelcheck = false;
-  if (finished && !cancelledLate) FollowUp(folder, true);
+  // After a failure the error stays on the status line and nothing starts.
+  if (outcome == Outcome::Extracted && !cancelledLate) FollowUp(folder, true);
 }
 
 void ExtractionRun::Cancel() {
@@ -89,7 +92,10 @@ void ExtractionRun::OnError() { ui_.SetStatus(kStatusExtractError); }
 
 void ExtractionRun::OnExtracting() { ui_.SetStatus(kStatusExtracting); }
 
-void ExtractionRun::OnExtracted() { ui_.SetStatus(ui_.Options().runAfter ? kStatusCompletedRun : kStatusCompletedAll); }
+void ExtractionRun::OnExtracted(const RARHeaderData& entry, bool written) {
+  if (active_ && written) written_.emplace_back(entry.FileName, strnlen(entry.FileName, sizeof entry.FileName));
+  ui_.SetStatus(ui_.Options().runAfter ? kStatusCompletedRun : kStatusCompletedAll);
+}
 
 void ExtractionRun::ExtractWithoutCheck(const std::string& folder) {
   ui_.Busy() = true;
@@ -104,12 +110,12 @@ void ExtractionRun::ExtractWithoutCheck(const std::string& folder) {
   }
   ShowCancel(true);
   const Outcome outcome = Extract(ctx_.archivefile, folder);
-  const bool finished = outcome != Outcome::Cancelled;
   ShowCancel(false);
-  // A failure keeps the error the extraction reported, as after a check.
+  // A failure keeps the error the extraction reported and starts nothing,
+  // as after a check.
   if (outcome == Outcome::Extracted) ui_.SetStatus(kStatusDoneNoCheck);
   if (auto text = platform::ReadWholeFile(ctx_.sfvfile)) ui_.EntryList() = release::NormalizeLineBreaks(*text);
-  if (finished) FollowUp(folder, false);
+  if (outcome == Outcome::Extracted) FollowUp(folder, false);
   ui_.Busy() = false;
 }
 
@@ -120,10 +126,10 @@ void ExtractionRun::ExtractAfterCheckInto(const std::string& folder) {
   ui_.SetStatus(kStatusExtracting);
   ui_.ProcessMessages();
   ShowCancel(true);
-  const bool finished = Extract(ctx_.archivefile, folder) != Outcome::Cancelled;
+  const Outcome outcome = Extract(ctx_.archivefile, folder);
   ShowCancel(false);
   ui_.ProcessMessages();
-  if (finished) FollowUp(folder, true);
+  if (outcome == Outcome::Extracted) FollowUp(folder, true);
   ui_.Busy() = false;
 }
 
@@ -131,6 +137,7 @@ ExtractionRun::Outcome ExtractionRun::Extract(const std::string& archive, const 
   // After a check, CANCEL stays clickable while the hand-off processes
   // messages; a click there must stop the extraction before it begins.
   cancelled_ = ctx_.cancelcheck;
+  written_.clear();
   done_ = 0;
   total_ = SetSize(archive);
   lastPump_ = std::chrono::steady_clock::now();
@@ -171,12 +178,14 @@ std::string ExtractionRun::ReleaseFolder() const {
 }
 
 // Image search in `folder`, then the follow-up program when it is enabled.
-// With `report`, the status line tells whether the program started.
+// With `report`, the status line tells whether the program started. Only an
+// image the run has just written is taken: one left in the folder from
+// before, or found by an earlier run, is never handed on.
 void ExtractionRun::FollowUp(const std::string& folder, bool report) {
   ExtractionOptions options = ui_.Options();
-  const std::string image = FindImage(folder, options.useBin, options.useCue);
+  const std::string image = FindWrittenImage(folder, options.useBin, options.useCue, written_);
+  ctx_.imagefile = image;
   if (!image.empty()) {
-    ctx_.imagefile = image;
     ctx_.imagesearch.Name = platform::FileNameOf(image);
     ui_.ShowImage(ctx_.imagefile);
   }

@@ -8,9 +8,11 @@
 #include <chrono>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "release/ReleaseContext.h"
 #include "release/RunUi.h"
+#include "unrar/unrar.h"
 
 class TRAR;
 
@@ -72,7 +74,8 @@ class ExtractionRun {
   int OnData(TRAR& sender, int size);  // data unpacked; 0 stops the entry
   void OnError();
   void OnExtracting();
-  void OnExtracted();
+  // An entry has been unpacked (`written`: it went through) or has failed.
+  void OnExtracted(const RARHeaderData& entry, bool written);
 
  private:
   enum class Outcome { Extracted, Failed, Cancelled };
@@ -81,19 +84,21 @@ class ExtractionRun {
   Outcome Extract(const std::string& archive, const std::string& folder);  // Failed: an error was reported
   void SearchFirstVolume();
   std::string ReleaseFolder() const;
-  void FollowUp(const std::string& folder, bool report);
+  void FollowUp(const std::string& folder, bool report);  // after a run that extracted everything
   void ShowCancel(bool shown);
 
   ExtractionUi& ui_;
   release::ReleaseContext& ctx_;
   TRAR*& rar_;
 
-  // The extraction in progress: its data count for the progress bar and
-  // whether CANCEL was clicked.
+  // The extraction in progress: its data count for the progress bar,
+  // whether CANCEL was clicked, and the entries it wrote, the only files the
+  // image search afterwards may take.
   bool active_ = false;
   bool cancelled_ = false;
   uint64_t done_ = 0;
   uint64_t total_ = 0;
+  std::vector<std::string> written_;
   std::chrono::steady_clock::time_point lastPump_ = std::chrono::steady_clock::now();
 };
 

@@ -4,19 +4,60 @@
 
 #include <cerrno>
 #include <cstring>
+#include <unordered_set>
 
 namespace extract {
 
-std::string FindImage(const std::string& folder, bool useBin, bool useCue) {
+namespace {
+
+// The image search, taking from each kind's matches (sorted) the first that
+// `accept` agrees to.
+template <typename Accept>
+std::string SearchImage(const std::string& folder, bool useBin, bool useCue, Accept accept) {
   std::string found;
   auto look = [&](std::string_view pattern) {
-    std::string name = platform::FindFirst(folder, pattern);
-    if (!name.empty()) found = platform::JoinPath(folder, name);
+    for (const std::string& name : platform::FindAll(folder, pattern)) {
+      if (!accept(name)) continue;
+      found = platform::JoinPath(folder, name);
+      return;
+    }
   };
   look("*.iso");
   if (useBin) look("*.bin");
   if (useCue) look("*.cue");
   return found;
+}
+
+// The name an entry was written under directly inside the extraction folder
+// ("game.iso", "./game.iso"), or "" for an entry inside a sub-folder.
+std::string TopLevelName(std::string_view entry) {
+  std::string name;
+  size_t start = 0;
+  while (start <= entry.size()) {
+    size_t end = entry.find('/', start);
+    if (end == std::string_view::npos) end = entry.size();
+    const std::string_view part = entry.substr(start, end - start);
+    if (!part.empty() && part != ".") {
+      if (!name.empty()) return "";
+      name = part;
+    }
+    start = end + 1;
+  }
+  return name;
+}
+
+}  // namespace
+
+std::string FindImage(const std::string& folder, bool useBin, bool useCue) {
+  return SearchImage(folder, useBin, useCue, [](const std::string&) { return true; });
+}
+
+std::string FindWrittenImage(const std::string& folder, bool useBin, bool useCue,
+                             const std::vector<std::string>& written) {
+  std::unordered_set<std::string> names;
+  for (const auto& entry : written)
+    if (std::string name = TopLevelName(entry); !name.empty()) names.insert(std::move(name));
+  return SearchImage(folder, useBin, useCue, [&](const std::string& name) { return names.count(name) != 0; });
 }
 
 std::optional<std::vector<std::string>> SplitCommand(std::string_view command) {

@@ -17,6 +17,13 @@ namespace extract {
 // it does not end with one. Returns the path found, or "" when none matches.
 std::string FindImage(const std::string& folder, bool useBin, bool useCue);
 
+// FindImage among the entries of `folder` that an extraction just wrote:
+// `written` holds the names of the entries it unpacked, relative to the
+// folder. An image that was there before and that the extraction did not
+// write is never taken.
+std::string FindWrittenImage(const std::string& folder, bool useBin, bool useCue,
+                             const std::vector<std::string>& written);
+
 // Splits a command into words the way a POSIX shell quotes, without running
 // one: blanks (space, tab, newline) separate words; '...' keeps everything
 // literally; "..." keeps everything except that a backslash before $ ` " \ or

@@ -109,7 +109,7 @@ struct Release {
     winrar = new TRAR(library);
     winrar->OnProcessData = [this](TRAR* s, unsigned char*, int size, int64_t) { return run.OnData(*s, size); };
     winrar->OnError = [this](TRAR*, int) { run.OnError(); };
-    winrar->OnExtract = [this](TRAR*, const RARHeaderData&, bool) { run.OnExtracted(); };
+    winrar->OnExtract = [this](TRAR*, const RARHeaderData& h, bool ok) { run.OnExtracted(h, ok); };
   }
   std::string Out() {
     const std::string out = dir / "out dir";  // a blank inside, no trailing '/'
@@ -228,15 +228,45 @@ TEST(ExtractionRun, AFailedExtractionKeepsItsError) {
       }
     }
   }
-  // After a check the follow-up program still follows a failed extraction,
-  // and the status line tells it started.
-  auto entries = ImageRelease();
-  entries[1].damageData = true;
-  Release r(entries);
-  r.context.archivefile = r.rel + "/game.part1.rar";
-  r.run.FolderEntered(FolderPrompt::AfterCheck, r.Out());
-  EXPECT_TRUE(r.Showed(kStatusExtractError));
-  EXPECT_EQ(r.ui.Status(), kStatusLaunched);
+}
+
+TEST(ExtractionRun, OnlyAnImageTheRunWroteIsHandedToTheFollowUp) {
+  // An old.iso lies in the folder from before, and an earlier run found one.
+  // In every flow a failed run (a damaged image) starts nothing and keeps its
+  // error; a clean run of a release without an image never hands either on.
+  enum Flow { Label, Prompt, PromptAfterCheck, AfterCheck };
+  for (const Flow flow : {Label, Prompt, PromptAfterCheck, AfterCheck}) {
+    for (const bool damaged : {true, false}) {
+      SCOPED_TRACE(testing::Message() << "flow " << flow << (damaged ? ", damaged image" : ", no image"));
+      auto entries = ImageRelease();
+      entries[1].damageData = true;
+      if (!damaged) entries.pop_back();
+      Release r(entries);
+      const std::string out = r.ui.options.extractDir = r.Out();
+      r.ui.options.extractToDir = true;
+      testing_support::WriteFile(out + "/old.iso", "an image from before");
+      r.context.imagefile = r.dir / "earlier/game.iso";
+      r.context.archivefile = r.volumes.front();
+      switch (flow) {
+        case Label: r.run.ExtractClicked(); break;
+        case Prompt: r.run.FolderEntered(FolderPrompt::Extract, out); break;
+        case PromptAfterCheck: r.run.FolderEntered(FolderPrompt::AfterCheck, out); break;
+        case AfterCheck:
+          r.ui.busy = true;
+          r.run.AfterCleanCheck();
+          break;
+      }
+      if (damaged) {
+        EXPECT_EQ(r.ui.Status(), kStatusExtractError);
+        EXPECT_TRUE(r.CallsAfterAWhile().empty());
+      } else {
+        EXPECT_EQ(r.recorder->WaitForCalls(1), (Calls{{"--mount", ""}}));
+        const bool reports = flow == PromptAfterCheck || flow == AfterCheck;
+        EXPECT_EQ(r.ui.Status(), reports ? kStatusLaunched : kStatusDoneNoCheck);
+      }
+      EXPECT_EQ(launchtest::ReadAll(out + "/old.iso"), "an image from before");
+    }
+  }
 }
 
 TEST(ExtractionRun, AFolderEnteredInAPromptIsCreatedAndExtractedInto) {
