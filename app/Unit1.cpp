@@ -19,6 +19,7 @@
 #include "app/Dialogs.h"
 #include "app/Fonts.h"
 #include "app/Icon.h"
+#include "app/KeyPressGuard.h"
 #include "app/ProgressStrip.h"
 #include "app/TextBox.h"
 #include "extract/ExtractionRun.h"
@@ -175,6 +176,8 @@ TForm1::TForm1(const QString& argument, QWidget* parent) : QWidget(parent) {
   BuildOptionsPanel();
   FitMarkedCaptions(this, Qt::FindDirectChildrenOnly);  // the status strip
   ConnectHandlers();
+  // The window acts on key releases: only on those of keys pressed in it.
+  new KeyPressGuard(this, {edit, popupdirbox, sfvpopupbox});
   CreateExtractor();
   CreateFolderDialog();
 

@@ -1,8 +1,9 @@
 // The real program on an X server (Xvfb), driven by real mouse clicks and
-// keys from xdotool: every button's release over a link opens it once, and no
+// keys from xdotool: every button's release over a link opens it once, no
 // paste route (middle button, Ctrl+V, Shift+Insert) crashes the program, with
-// and without an owner of the X selection and clipboard. Skipped when Xvfb or
-// xdotool is not installed.
+// and without an owner of the X selection and clipboard, and a key that closes
+// a message box does nothing more. Skipped when Xvfb or xdotool is not
+// installed.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -128,6 +129,27 @@ TEST_F(MouseTest, EveryButtonOpensALinkAndNoPasteRouteCrashes) {
       expected.push_back({"http://www.example.org/"});
       EXPECT_EQ(opener_.WaitForCalls(expected.size()), expected) << "button " << button;
     }
+    ASSERT_TRUE(program_->Running());
+  }
+}
+
+// Enter that closes a message box is no Enter for the window: the folder
+// prompt's error box, closed with Enter, stays closed, and Escape closing it
+// leaves the program running.
+TEST_F(MouseTest, AKeyThatClosesAMessageBoxDoesNotActOnTheWindow) {
+  launchtest::WriteExecutable(dir_.path() + "/demo.nfo", "GAME\r\n");
+  Start(dir_.path() + "/demo.nfo");
+  const std::string box = "timeout 10 xdotool search --sync --onlyvisible --name '^Lumeskar$'";
+  for (const char* closer : {"Return", "KP_Enter", "Escape"}) {
+    SCOPED_TRACE(closer);
+    // "Extract" opens the folder prompt ("choose where to extract" is on at
+    // first); a folder whose parent is missing cannot be made.
+    Do("mousemove 378 444 click 1");
+    Do("type --delay 10 '" + dir_.path() + "/no/such/folder'");
+    Do("key Return");
+    ASSERT_FALSE(Output(box).empty()) << "the error box did not show";
+    Do(std::string("key ") + closer);
+    EXPECT_EQ(Output("sleep 0.5; xdotool search --onlyvisible --name '^Lumeskar$'"), "") << "the box came back";
     ASSERT_TRUE(program_->Running());
   }
 }
