@@ -15,6 +15,7 @@
 #include "release/OriginSite.h"
 #include "release/ReleaseDiscovery.h"
 #include "release/SfvEntries.h"
+#include "settings/SettingsLocation.h"
 
 namespace {
 
@@ -30,9 +31,9 @@ void TForm1::FormCreate(const QString& argument) {
   context.cdcount = 0;
 
   // The plug-in folder; failing to create it does not matter.
-  const std::string programDir = platform::ProgramDir();
   std::error_code ec;
-  std::filesystem::create_directories(programDir + "Plugins", ec);
+  std::filesystem::create_directories(settings::PluginsFolder(), ec);
+  const std::string programDir = platform::ProgramDir();
 
   if (platform::FileExists(programDir + "PluginManager")) pluginbutton->show();
 

@@ -28,6 +28,20 @@ std::string SettingsPathFor(const std::string& programDir, const std::string& pr
   return platform::JoinPath(platform::JoinPath(config, "lumeskar"), fileName);
 }
 
+std::string PluginsFolderFor(const std::string& programDir, const std::string& programName, const char* xdgDataHome,
+                             const char* home) {
+  if (platform::FileExists(programDir + programName + ".ini")) return programDir + "Plugins";
+  const std::string data = (xdgDataHome && xdgDataHome[0] == '/')
+                               ? std::string(xdgDataHome)
+                               : platform::JoinPath(HomeFolder(home), ".local/share");
+  return platform::JoinPath(platform::JoinPath(data, "lumeskar"), "Plugins");
+}
+
+std::string PluginsFolder() {
+  return PluginsFolderFor(platform::ProgramDir(), platform::ProgramFileName(), std::getenv("XDG_DATA_HOME"),
+                          std::getenv("HOME"));
+}
+
 std::string SettingsPath() {
   return SettingsPathFor(platform::ProgramDir(), platform::ProgramFileName(), std::getenv("XDG_CONFIG_HOME"),
                          std::getenv("HOME"));

@@ -215,8 +215,15 @@ TEST_F(WindowTest, PluginManagerBesideTheProgramShowsItsButton) {
     ~Cleanup() { std::filesystem::remove_all(path); }
   } cleanup{manager};
 
+  // Not a portable installation (no settings file beside the program): the
+  // plug-in folder goes to the data home, and the program's folder is left
+  // as it is.
+  std::error_code ignored;
+  std::filesystem::remove(platform::ProgramDir() + "Plugins", ignored);  // an empty leftover
+  ASSERT_FALSE(std::filesystem::exists(platform::ProgramDir() + "Plugins"));
   EXPECT_TRUE(Open("").pluginbutton->isHidden());
-  EXPECT_TRUE(std::filesystem::is_directory(platform::ProgramDir() + "Plugins"));
+  EXPECT_FALSE(std::filesystem::exists(platform::ProgramDir() + "Plugins"));
+  EXPECT_TRUE(std::filesystem::is_directory(Path("xdg-data/lumeskar/Plugins")));
 
   std::filesystem::create_directory(manager);  // a folder of that name does not count
   EXPECT_TRUE(Open("").pluginbutton->isHidden());

@@ -282,9 +282,17 @@ TEST(SettingsLocation, BesideTheProgramOrInTheConfigHome) {
   EXPECT_EQ(settings::SettingsPathFor(programDir, "lumeskar", "relative/cfg", "/home/u"),
             "/home/u/.config/lumeskar/lumeskar.ini");
   EXPECT_EQ(settings::SettingsPathFor(programDir, "lumeskar", "", "/home/u"), "/home/u/.config/lumeskar/lumeskar.ini");
+  // The plug-in folder follows the settings, in the data home.
+  EXPECT_EQ(settings::PluginsFolderFor(programDir, "lumeskar", "/xdg/data", "/home/u"), "/xdg/data/lumeskar/Plugins");
+  EXPECT_EQ(settings::PluginsFolderFor(programDir, "lumeskar", "relative/data", "/home/u"),
+            "/home/u/.local/share/lumeskar/Plugins");
+  EXPECT_EQ(settings::PluginsFolderFor(programDir, "lumeskar", nullptr, "/home/u"),
+            "/home/u/.local/share/lumeskar/Plugins");
   WriteFile(dir / "lumeskar.ini", "");
   EXPECT_EQ(settings::SettingsPathFor(programDir, "lumeskar", "/xdg/cfg", "/home/u"), programDir + "lumeskar.ini");
   EXPECT_EQ(settings::SettingsPathFor(programDir, "renamed", "/xdg/cfg", "/home/u"), "/xdg/cfg/lumeskar/renamed.ini");
+  EXPECT_EQ(settings::PluginsFolderFor(programDir, "lumeskar", "/xdg/data", "/home/u"), programDir + "Plugins");
+  EXPECT_EQ(settings::PluginsFolderFor(programDir, "renamed", "/xdg/data", "/home/u"), "/xdg/data/lumeskar/Plugins");
 }
 
 }  // namespace
