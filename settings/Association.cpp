@@ -2,9 +2,12 @@
 
 #include <gio/gdesktopappinfo.h>
 #include <gio/gio.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 #include "settings/DesktopEntry.h"
@@ -32,14 +35,79 @@ AppInfoPtr AppById(const std::string& id) {
   return AppInfoPtr(reinterpret_cast<GAppInfo*>(g_desktop_app_info_new(id.c_str())));
 }
 
-// Our entry, loaded straight from its file so that a file written a moment
-// ago is seen even if GIO's folder index has not caught up yet.
-AppInfoPtr OurApp() {
-  GDesktopAppInfo* info = g_desktop_app_info_new_from_filename(DesktopEntryPath().c_str());
+// The entry in the file at `path`, loaded straight from it so that a file
+// written a moment ago is seen even if GIO's folder index has not caught up
+// yet. Nothing when GIO refuses it (its program does not exist) or does not
+// know it by our desktop id.
+AppInfoPtr AppFromFile(const std::string& path) {
+  GDesktopAppInfo* info = g_desktop_app_info_new_from_filename(path.c_str());
   AppInfoPtr app(reinterpret_cast<GAppInfo*>(info));
   // Without its desktop id GIO would save a copy under a made-up name.
   if (app && g_strcmp0(g_app_info_get_id(app.get()), kDesktopId) != 0) app.reset();
   return app;
+}
+
+// The installed lumeskar.desktop (a package's, in the system's data folders,
+// the one GIO takes when the user has no copy); "" when there is none.
+std::string SystemDesktopEntryPath() {
+  for (const gchar* const* dir = g_get_system_data_dirs(); dir && *dir; ++dir) {
+    const std::string path = std::string(*dir) + "/applications/" + kDesktopId;
+    if (g_file_test(path.c_str(), G_FILE_TEST_IS_REGULAR)) return path;
+  }
+  return "";
+}
+
+// The program an entry's Exec line starts: its first word, unquoted, with
+// "%%" read as '%' (GIO's own executable keeps the quotes).
+std::string ExecProgram(GAppInfo* app) {
+  gchar* exec = g_desktop_app_info_get_string(reinterpret_cast<GDesktopAppInfo*>(app), "Exec");
+  gchar** argv = nullptr;
+  std::string program;
+  if (exec && g_shell_parse_argv(exec, nullptr, &argv, nullptr)) program = argv[0];
+  g_strfreev(argv);
+  g_free(exec);
+  for (size_t at = program.find("%%"); at != std::string::npos; at = program.find("%%", at + 1)) program.erase(at, 1);
+  return program;
+}
+
+// True when `app` starts the program at `programPath`: its program, looked up
+// on the PATH when it names no folder, is the same file.
+bool Starts(GAppInfo* app, const std::string& programPath) {
+  const std::string program = ExecProgram(app);
+  gchar* found = program.empty() ? nullptr : g_find_program_in_path(program.c_str());
+  struct stat a, b;
+  const bool same = found && ::stat(found, &a) == 0 && ::stat(programPath.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
+                    a.st_ino == b.st_ino;
+  g_free(found);
+  return same;
+}
+
+// Our entry: the user's copy when there is one, else the installed entry.
+AppInfoPtr OurApp() {
+  if (g_file_test(DesktopEntryPath().c_str(), G_FILE_TEST_EXISTS)) return AppFromFile(DesktopEntryPath());
+  const std::string installed = SystemDesktopEntryPath();
+  return installed.empty() ? nullptr : AppFromFile(installed);
+}
+
+// Removes the user's copy when it is exactly the entry this program writes
+// for itself: one that an earlier association wrote, which would hide the
+// installed entry and outlive the package. A copy the user changed stays.
+void RemoveOwnCopy(const std::string& programPath) {
+  const auto ours = DesktopEntryText(programPath);
+  gchar* text = nullptr;
+  gsize length = 0;
+  if (ours && g_file_get_contents(DesktopEntryPath().c_str(), &text, &length, nullptr) &&
+      std::string_view(text, length) == *ours)
+    ::unlink(DesktopEntryPath().c_str());
+  g_free(text);
+}
+
+// Makes `app` the default for text/x-nfo; setting the default also takes back
+// an earlier removal, and adding the type lists us among the applications
+// for it again.
+bool MakeDefault(GAppInfo* app) {
+  return g_app_info_set_as_default_for_type(app, kNfoContentType, nullptr) != FALSE &&
+         g_app_info_add_supports_type(app, kNfoContentType, nullptr) != FALSE;
 }
 
 // The user's mimeapps.list; empty when there is none.
@@ -80,19 +148,27 @@ std::string DesktopEntryPath() { return ApplicationsFolder() + "/" + kDesktopId;
 std::string MimeAppsListPath() { return std::string(g_get_user_config_dir()) + "/mimeapps.list"; }
 
 platform::Result RegisterAssociation(const std::string& programPath) {
+  // Installed from a package: the association names the package's entry by
+  // its id, and nothing is copied into the user's folders, so nothing there
+  // points at the program once the package is removed.
+  const std::string installed = SystemDesktopEntryPath();
+  if (AppInfoPtr app = installed.empty() ? nullptr : AppFromFile(installed); app && Starts(app.get(), programPath)) {
+    RemoveOwnCopy(programPath);
+    if (!MakeDefault(app.get())) return platform::Result::Failed(UnableToWriteText(MimeAppsListPath()));
+    return platform::Result::Ok();
+  }
+
+  // A program run from its build folder or a portable installation: the
+  // user's own copy of the entry, naming this program.
   const auto entry = DesktopEntryText(programPath);
   if (!entry) return platform::Result::Failed("Cannot register " + programPath + " as the .nfo viewer");
   const std::string path = DesktopEntryPath();
   if (!CreateFolders(ApplicationsFolder()) || !ReplaceFileAtomically(path, *entry))
     return platform::Result::Failed(UnableToWriteText(path));
 
-  AppInfoPtr app = OurApp();
+  AppInfoPtr app = AppFromFile(path);
   if (!app) return platform::Result::Failed("The desktop refused " + path);
-  // Setting the default also takes back an earlier removal; adding the type
-  // lists us among the applications for it again.
-  if (!Succeeded(g_app_info_set_as_default_for_type(app.get(), kNfoContentType, nullptr)) ||
-      !Succeeded(g_app_info_add_supports_type(app.get(), kNfoContentType, nullptr)))
-    return platform::Result::Failed(UnableToWriteText(MimeAppsListPath()));
+  if (!MakeDefault(app.get())) return platform::Result::Failed(UnableToWriteText(MimeAppsListPath()));
   RunUpdateDesktopDatabase(ApplicationsFolder());
   return platform::Result::Ok();
 }

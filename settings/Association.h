@@ -1,7 +1,7 @@
 #pragma once
 // The .nfo association on the desktop, through GIO: the desktop entry
-// lumeskar.desktop in the user's applications folder and the user's default
-// application for text/x-nfo (mimeapps.list).
+// lumeskar.desktop (the installed one, or a copy in the user's applications
+// folder) and the user's default application for text/x-nfo (mimeapps.list).
 //
 // GIO reads the XDG folders once per process; set XDG_DATA_HOME and
 // XDG_CONFIG_HOME before the first call if they are to be changed.
@@ -11,10 +11,15 @@
 
 namespace settings {
 
-// Writes the desktop entry for `programPath` (atomically) and makes it the
-// default application for text/x-nfo, taking back an earlier removal; then
-// runs update-desktop-database when it is installed. A failure carries the
-// text for the error report; the steps after a failure are skipped.
+// Makes lumeskar.desktop the default application for text/x-nfo, taking back
+// an earlier removal. When the installed entry (in the system's data folders)
+// starts `programPath`, that entry is named by its id and nothing is written
+// into the user's applications folder (a copy this program wrote there
+// earlier is removed). Otherwise, for a program run from its build folder or
+// a portable installation, the user's copy of the entry is written for
+// `programPath` (atomically), and update-desktop-database runs when it is
+// installed. A failure carries the text for the error report; the steps
+// after a failure are skipped.
 platform::Result RegisterAssociation(const std::string& programPath);
 
 // Takes the association back: Lumeskar stops being the default for

@@ -128,6 +128,52 @@ TEST_F(AssociationTest, ProbeIgnoresAnInstalledEntryTheUserDidNotChoose) {
   EXPECT_TRUE(Probe());
 }
 
+// A package's entry is named by its id alone, so that removing the package
+// leaves nothing in the user's folders pointing at the program; only a
+// program that is not the installed one gets a copy of its own.
+TEST_F(AssociationTest, AnInstalledEntryIsUsedByItsIdAndCopiedOnlyForAnotherProgram) {
+  struct Case {
+    const char* name;
+    std::string installedProgram;  // what the package's entry starts; "" = no package
+    bool earlierCopy;              // the user holds the copy an earlier version wrote
+    bool copied;                   // the user gets a copy of the entry
+  };
+  const Case cases[] = {
+      {"installed", program_, false, false},
+      {"installed, with the copy an earlier version wrote", program_, true, false},
+      {"run from a build folder beside a package", "/bin/true", false, true},
+      {"not installed", "", false, true},
+  };
+  const std::string system = dir_ / "nosystem/applications";
+  const std::string copy = data_ + "/applications/lumeskar.desktop";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove_all(system);
+    std::filesystem::remove(copy);
+    std::filesystem::remove(config_ + "/mimeapps.list");
+    if (!c.installedProgram.empty()) {
+      std::filesystem::create_directories(system);
+      WriteFile(system + "/lumeskar.desktop", "[Desktop Entry]\nType=Application\nName=Lumeskar\nExec=" +
+                                                  *settings::QuoteExecProgram(c.installedProgram) +
+                                                  " %f\nMimeType=text/x-nfo;\n");
+    }
+    if (c.earlierCopy) WriteFile(copy, *settings::DesktopEntryText(program_));
+
+    ASSERT_EQ(Register(), 0);
+    EXPECT_EQ(std::filesystem::exists(copy), c.copied);
+    if (c.copied) {
+      EXPECT_NE(ReadFile(copy).find(*settings::QuoteExecProgram(program_)), std::string::npos);
+    }
+    EXPECT_EQ(Tool("xdg-mime query default text/x-nfo"), "lumeskar.desktop\n");
+    EXPECT_EQ(GioDefault(), "lumeskar.desktop");
+    EXPECT_TRUE(Probe());
+
+    ASSERT_EQ(Unregister(), 0);  // unchecking takes back the installed entry too
+    EXPECT_NE(GioDefault(), "lumeskar.desktop");
+    EXPECT_FALSE(Probe());
+  }
+}
+
 TEST_F(AssociationTest, ProbeIgnoresAnEntryWhoseProgramIsGone) {
   ASSERT_EQ(Register(), 0);
   std::filesystem::remove(program_);
