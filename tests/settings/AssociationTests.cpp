@@ -38,13 +38,14 @@ class AssociationTest : public ::testing::Test {
       setenv("XDG_CONFIG_HOME", config_.c_str(), 1);
       setenv("XDG_DATA_HOME", data_.c_str(), 1);
       setenv("XDG_DATA_DIRS", (dir_ / "nosystem").c_str(), 1);
+      setenv("PATH", Path().c_str(), 1);
       return body();
     });
   }
 
   std::string Tool(const std::string& command) {
     const std::string line = "env XDG_CONFIG_HOME='" + config_ + "' XDG_DATA_HOME='" + data_ + "' XDG_DATA_DIRS='" +
-                             dir_.path() + "/nosystem' " + command + " 2>&1";
+                             dir_.path() + "/nosystem' PATH='" + Path() + "' " + command + " 2>&1";
     std::string out;
     if (FILE* p = popen(line.c_str(), "r")) {
       char buf[512];
@@ -79,6 +80,10 @@ class AssociationTest : public ::testing::Test {
               "[Desktop Entry]\nType=Application\nName=Other\nExec=/bin/true %f\nMimeType=text/x-nfo;\n");
     WriteFile(config_ + "/mimeapps.list", "[Added Associations]\ntext/x-nfo=other.desktop;\n");
   }
+
+  // The PATH the desktop's tools and the association see: a folder of the
+  // test's own first, where a package's link to the program may lie.
+  std::string Path() { return dir_ / "bin" + ":" + getenv("PATH"); }
 
   TempFolder dir_;
   std::string config_, data_, program_;
@@ -134,13 +139,17 @@ TEST_F(AssociationTest, ProbeIgnoresAnInstalledEntryTheUserDidNotChoose) {
 TEST_F(AssociationTest, AnInstalledEntryIsUsedByItsIdAndCopiedOnlyForAnotherProgram) {
   struct Case {
     const char* name;
-    std::string installedProgram;  // what the package's entry starts; "" = no package
-    bool earlierCopy;              // the user holds the copy an earlier version wrote
-    bool copied;                   // the user gets a copy of the entry
+    std::string installedExec;  // the program the package's entry starts; "" = no package
+    bool earlierCopy;           // the user holds the copy an earlier version wrote
+    bool copied;                // the user gets a copy of the entry
   };
+  // As a package installs it: a command on the PATH that links to the program.
+  std::filesystem::create_directories(dir_ / "bin");
+  std::filesystem::create_symlink(program_, dir_ / "bin/lumeskar");
   const Case cases[] = {
-      {"installed", program_, false, false},
-      {"installed, with the copy an earlier version wrote", program_, true, false},
+      {"installed", *settings::QuoteExecProgram(program_), false, false},
+      {"installed, started through a link on the PATH", "lumeskar", false, false},
+      {"installed, with the copy an earlier version wrote", "lumeskar", true, false},
       {"run from a build folder beside a package", "/bin/true", false, true},
       {"not installed", "", false, true},
   };
@@ -151,11 +160,10 @@ TEST_F(AssociationTest, AnInstalledEntryIsUsedByItsIdAndCopiedOnlyForAnotherProg
     std::filesystem::remove_all(system);
     std::filesystem::remove(copy);
     std::filesystem::remove(config_ + "/mimeapps.list");
-    if (!c.installedProgram.empty()) {
+    if (!c.installedExec.empty()) {
       std::filesystem::create_directories(system);
       WriteFile(system + "/lumeskar.desktop", "[Desktop Entry]\nType=Application\nName=Lumeskar\nExec=" +
-                                                  *settings::QuoteExecProgram(c.installedProgram) +
-                                                  " %f\nMimeType=text/x-nfo;\n");
+                                                  c.installedExec + " %f\nMimeType=text/x-nfo;\n");
     }
     if (c.earlierCopy) WriteFile(copy, *settings::DesktopEntryText(program_));
 
