@@ -14,6 +14,7 @@
 #include "platform/AlignedBuffer.h"
 #include "unrar/Blake2.h"
 #include "unrar/Bytes.h"
+#include "unrar/Crypt20.h"
 #include "unrar/OldComment.h"
 #include "unrar/Output.h"
 #include "unrar/ReadAhead.h"
@@ -50,8 +51,8 @@ std::string findIgnoringCase(const std::string& path) {
   return slash == std::string::npos ? best : path.substr(0, slash + 1) + best;
 }
 
-int readBlockAt(bool rar5, int fd, uint64_t size, uint64_t offset, Block& b) {
-  return rar5 ? readBlock5(fd, offset, size, b) : readBlock4(fd, offset, size, b);
+int readBlockAt(bool rar5, int fd, uint64_t size, uint64_t offset, Block& b, const HeaderCrypt* crypt = nullptr) {
+  return rar5 ? readBlock5(fd, offset, size, b, crypt) : readBlock4(fd, offset, size, b, crypt);
 }
 
 }  // namespace
@@ -60,10 +61,7 @@ Archive::~Archive() {
   if (fd_ >= 0) close(fd_);
 }
 
-void Archive::setPassword(const char* password) {
-  password_ = password ? password : "";
-  havePassword_ = !password_.empty();
-}
+void Archive::setPassword(const char* password) { keys_.setPassword(password ? password : ""); }
 
 // Opens a volume; a name that differs from the file's only in letter case
 // is replaced by the file's own, so the name reported in the header records
@@ -88,7 +86,63 @@ int Archive::openVolume(std::string& path, int& fd, uint64_t& size) {
   return 0;
 }
 
-int Archive::readBlock(uint64_t offset, Block& b) { return readBlockAt(rar5_, fd_, volSize_, offset, b); }
+int Archive::readBlock(uint64_t offset, Block& b) {
+  return readBlockAt(rar5_, fd_, volSize_, offset, b, headerCrypt_.get());
+}
+
+// RAR 5 headers encrypted: the archive encryption block in front of the
+// main block names the salt, the rounds and (usually) a password check.
+int Archive::headerCrypt5(const Block& encryption, std::unique_ptr<HeaderCrypt>& crypt) {
+  Rar5CryptInfo info;
+  if (!parseRar5CryptInfo(encryption.file.cryptRecord.data(), encryption.file.cryptRecord.size(), false, info) ||
+      info.log2Count > kMaxRar5Log2Count)
+    return ERAR_UNKNOWN_FORMAT;
+  if (int r = needPassword()) return r;
+  const Rar5Key* key = keys_.rar5(info.salt, info.log2Count);
+  if (!key) return ERAR_NO_MEMORY;
+  if (!rar5PasswordMatches(*key, info)) return ERAR_BAD_PASSWORD;
+  auto shared = std::make_shared<Rar5Key>(*key);
+  crypt = std::make_unique<HeaderCrypt>();
+  crypt->prefix = 16;  // each header's IV
+  crypt->cipherFor = [shared](const uint8_t* iv) { return makeRar5Cipher(*shared, iv); };
+  return 0;
+}
+
+// RAR 3 headers encrypted: each header after the main one starts with the
+// salt of its own key.
+std::unique_ptr<HeaderCrypt> Archive::headerCrypt3() {
+  auto crypt = std::make_unique<HeaderCrypt>();
+  crypt->prefix = 8;
+  crypt->cipherFor = [this](const uint8_t* salt) -> std::unique_ptr<Cipher> {
+    const Rar3Key* key = keys_.rar3(salt, encryptVersion_ >= 36);
+    return key ? makeRar3Cipher(*key) : nullptr;
+  };
+  return crypt;
+}
+
+// The main block of a volume at `pos` (after the signature), through the
+// encryption block in front of it when its headers are encrypted.
+int Archive::readMain(int fd, uint64_t size, uint64_t pos, Block& main, std::unique_ptr<HeaderCrypt>& crypt) {
+  crypt.reset();
+  if (readBlockAt(rar5_, fd, size, pos, main) != 0) return ERAR_BAD_DATA;
+  if (main.kind == BlockKind::Encryption) {
+    if (!rar5_) return ERAR_BAD_DATA;
+    const Block encryption = std::move(main);
+    main = Block{};
+    main.archiveFlags = ROADF_ENCHEADERS;
+    if (int r = headerCrypt5(encryption, crypt)) return r;
+    // Without a check value a wrong password shows only here, as a main
+    // block that fails its CRC.
+    const int r = readBlockAt(rar5_, fd, size, encryption.nextOffset, main, crypt.get());
+    main.archiveFlags |= ROADF_ENCHEADERS;
+    if (r) return ERAR_BAD_DATA;
+  } else if (main.kind == BlockKind::Main && !rar5_ && (main.archiveFlags & ROADF_ENCHEADERS)) {
+    if (int r = needPassword()) return r;
+    encryptVersion_ = main.encryptVersion;
+    crypt = headerCrypt3();
+  }
+  return main.kind == BlockKind::Main ? 0 : ERAR_BAD_DATA;
+}
 
 int Archive::open(const std::string& path, unsigned mode, unsigned opFlags) {
   mode_ = mode;
@@ -100,20 +154,19 @@ int Archive::open(const std::string& path, unsigned mode, unsigned opFlags) {
   if (sig < 0) return ERAR_BAD_ARCHIVE;
   firstOffset_ = uint64_t(sig) - (rar5_ ? 8 : 7);  // the signature itself
   Block b;
-  if (readBlock(uint64_t(sig), b) != 0) return ERAR_BAD_DATA;
-  if (b.kind == BlockKind::Encryption) {
-    flags_ |= ROADF_ENCHEADERS;
-    int r = needPassword();
-    return r ? r : ERAR_UNKNOWN_FORMAT;  // headers cannot be decrypted
-  }
-  if (b.kind != BlockKind::Main) return ERAR_BAD_DATA;
+  std::unique_ptr<HeaderCrypt> crypt;
+  const int r = readMain(fd_, volSize_, uint64_t(sig), b, crypt);
   flags_ = b.archiveFlags;
+  if (r) return r;
+  headerCrypt_ = std::move(crypt);
   volNumber_ = b.volumeNumber;
   pos_ = b.nextOffset;
   volumes_.push_back(volPath_);
-  if (flags_ & ROADF_ENCHEADERS) {
-    int r = needPassword();
-    return r ? r : ERAR_UNKNOWN_FORMAT;
+  if (headerCrypt_ && !rar5_) {
+    // Nothing tells a wrong password from damage before the first header
+    // after the main one is decrypted and fails its check.
+    Block next;
+    if (readBlock(pos_, next) == ERAR_BAD_DATA) return ERAR_BAD_DATA;
   }
   if (!rar5_ && (flags_ & ROADF_COMMENT)) hasComment_ = readOldComment(b.raw, kCommentLimit, comment_);
   return readComment(pos_);
@@ -147,21 +200,25 @@ int Archive::readComment(uint64_t pos) {
 }
 
 int Archive::needPassword() {
-  if (havePassword_) return 0;
+  if (keys_.hasPassword()) return 0;
   if (UNRARCALLBACK cb = callbacks.callback) {
     wchar_t wide[128] = {};
     if (cb(UCM_NEEDPASSWORDW, callbacks.userData, LPARAM(wide), 128) == -1) return ERAR_MISSING_PASSWORD;
     wide[127] = 0;
     if (wide[0]) {
-      setPassword(wideToUtf8(wide).c_str());
+      std::string utf8 = wideToUtf8(wide);
+      setPassword(utf8.c_str());
+      wipe(utf8.data(), utf8.size());
+      wipe(wide, sizeof wide);
       return 0;
     }
     char narrow[128] = {};
     if (cb(UCM_NEEDPASSWORD, callbacks.userData, LPARAM(narrow), 128) == -1) return ERAR_MISSING_PASSWORD;
     narrow[127] = 0;
     setPassword(narrow);
+    wipe(narrow, sizeof narrow);
   }
-  return havePassword_ ? 0 : ERAR_MISSING_PASSWORD;
+  return keys_.hasPassword() ? 0 : ERAR_MISSING_PASSWORD;
 }
 
 int Archive::askVolume(std::string& name) {
@@ -242,10 +299,11 @@ int Archive::switchVolume() {
   // The file must be the volume that follows this one.
   bool rar5 = false;
   Block main;
+  std::unique_ptr<HeaderCrypt> crypt;
   int64_t sig = findSignature(fd, size, rar5);
-  bool ok = sig >= 0 && rar5 == rar5_ && readBlockAt(rar5, fd, size, uint64_t(sig), main) == 0 &&
-            main.kind == BlockKind::Main && (main.archiveFlags & ROADF_VOLUME) &&
-            !(main.archiveFlags & ROADF_FIRSTVOLUME) &&
+  bool ok = sig >= 0 && rar5 == rar5_ && readMain(fd, size, uint64_t(sig), main, crypt) == 0 &&
+            (main.archiveFlags & ROADF_ENCHEADERS) == (flags_ & ROADF_ENCHEADERS) &&
+            (main.archiveFlags & ROADF_VOLUME) && !(main.archiveFlags & ROADF_FIRSTVOLUME) &&
             (!rar5_ || (main.hasVolumeNumber && main.volumeNumber == volNumber_ + 1));
   if (!ok) {
     close(fd);
@@ -257,6 +315,7 @@ int Archive::switchVolume() {
   }
   close(fd_);
   fd_ = fd;
+  headerCrypt_ = std::move(crypt);
   volPath_ = name;
   volSize_ = size;
   pos_ = main.nextOffset;
@@ -312,6 +371,12 @@ int Archive::readPacked(uint8_t* buf, size_t size, size_t& got) {
   partLeft_ -= n;
   got = n;
   return 0;
+}
+
+// The entry's packed bytes as the decoders take them: decrypted when the
+// entry is encrypted.
+int Archive::readData(uint8_t* buf, size_t size, size_t& got) {
+  return crypt_ ? crypt_->read(buf, size, got) : readPacked(buf, size, got);
 }
 
 int Archive::readHeader() {
@@ -392,6 +457,20 @@ int Archive::pump(const DataSink& sink, uint64_t& produced) {
     return 0;
   };
 
+  if (entry_.method == 0 && crypt_) {
+    // Encrypted stored data is padded to whole cipher blocks: what lies
+    // past the entry's size is padding.
+    platform::AlignedBuffer<uint8_t> buf(kIoChunk);
+    if (!buf) return ERAR_NO_MEMORY;
+    for (;;) {
+      size_t got = 0;
+      if (int r = readData(buf.data(), kIoChunk, got)) return r;
+      if (got == 0) return 0;
+      const size_t n = size_t(std::min<uint64_t>(got, limit - produced));
+      if (int r = counted(buf.data(), n)) return r;
+    }
+  }
+
   if (entry_.method == 0) {
     // In a large entry the next chunk of the volume is read on a second
     // thread while this one is checked and written. Moving on to the next
@@ -426,6 +505,7 @@ int Archive::pump(const DataSink& sink, uint64_t& produced) {
   }
 
   if (!rar5_) return unpack4(counted, limit);
+  if (crypt_) return ERAR_UNKNOWN_FORMAT;  // libarchive reads the volumes itself and cannot decrypt
 
   // Walk the rest of the entry first: every volume it spans is then present
   // and in order before libarchive reads it, and the final CRC is known.
@@ -464,7 +544,7 @@ int Archive::unpack4(const DataSink& sink, uint64_t limit) {
   // The read buffer need not be larger than the packed data (small entries
   // are common in solid archives).
   const size_t block = size_t(std::clamp<uint64_t>(entry_.packSize, 4 << 10, 64 << 10));
-  BitInput in([this](uint8_t* buf, size_t size, size_t& got) { return readPacked(buf, size, got); }, block);
+  BitInput in([this](uint8_t* buf, size_t size, size_t& got) { return readData(buf, size, got); }, block);
   int r = unpacker_->unpack(in, limit, continues, sink);
   streamIntact_ = r == 0;
   return r;
@@ -474,7 +554,7 @@ int Archive::unpack4(const DataSink& sink, uint64_t limit) {
 // entry that is skipped is still decoded (without writing) for the next.
 bool Archive::decodesWhenSkipped() const {
   return mode_ == RAR_OM_EXTRACT && !rar5_ && (flags_ & ROADF_SOLID) && entry_.method != 0 && !entry_.directory &&
-         !orphan_ && !entry_.encrypted;
+         !orphan_ && (!entry_.encrypted || keys_.hasPassword());
 }
 
 int Archive::process(int operation, const char* destPath, const char* destName) {
@@ -488,10 +568,16 @@ int Archive::process(int operation, const char* destPath, const char* destName) 
 
 int Archive::extract(int operation, const char* destPath, const char* destName) {
   if (orphan_) return ERAR_BAD_DATA;  // its start is in a volume before this set's first
-  if (entry_.encrypted) {
-    int r = needPassword();
-    return r ? r : ERAR_UNKNOWN_FORMAT;  // decryption is not available
-  }
+  // The entry's decryption lasts for this call only.
+  struct EndDecryption {
+    Archive& a;
+    ~EndDecryption() {
+      a.crypt_.reset();
+      a.macKey_.reset();
+    }
+  } endDecryption{*this};
+  if (entry_.encrypted)
+    if (int r = startDecryption()) return r;
   const bool compressed = entry_.method != 0;
   if (entry_.method > 5 || (compressed && rar5_ && (entry_.algoVersion != 0 || entry_.dictKiB > kMaxDictKiB)))
     return ERAR_UNKNOWN_FORMAT;
@@ -547,14 +633,61 @@ int Archive::extract(int operation, const char* destPath, const char* destName) 
   if (int r = pump(sink, produced)) return r;
   uint8_t hash[32];
   if (blake2) blake2->final(hash);
-  const bool intact = (entry_.unknownSize || produced == entry_.unpSize) && (!entry_.hasCrc || crc == entry_.crc) &&
-                      (!blake2 || memcmp(hash, entry_.blake2, sizeof hash) == 0);
+  const bool intact =
+      (entry_.unknownSize || produced == entry_.unpSize) && checksumsMatch(crc, blake2 ? hash : nullptr);
   if (!intact) {
     if (writing && !symlink && (opFlags_ & ROADOF_KEEPBROKEN)) out.commit(meta);
     return ERAR_BAD_DATA;
   }
   if (!writing) return 0;
   return symlink ? makeSymlink(target, linkTarget) : out.commit(meta);
+}
+
+// The cipher for the entry's data: a wrong password is reported before
+// anything is written where the entry carries a password check value.
+int Archive::startDecryption() {
+  if (int r = needPassword()) return r;
+  std::unique_ptr<Cipher> cipher;
+  if (rar5_) {
+    Rar5CryptInfo info;
+    if (!parseRar5CryptInfo(entry_.cryptRecord.data(), entry_.cryptRecord.size(), true, info) ||
+        info.log2Count > kMaxRar5Log2Count)
+      return ERAR_UNKNOWN_FORMAT;
+    const Rar5Key* key = keys_.rar5(info.salt, info.log2Count);
+    if (!key) return ERAR_NO_MEMORY;
+    if (!rar5PasswordMatches(*key, info)) return ERAR_BAD_PASSWORD;
+    if (info.useMac) macKey_ = std::make_unique<Rar5Key>(*key);
+    cipher = makeRar5Cipher(*key, info.iv);
+  } else {
+    switch (entry_.unpVer) {
+      case 29:
+      case 36:
+        if (const Rar3Key* key = keys_.rar3(entry_.hasSalt ? entry_.salt : nullptr, encryptVersion_ >= 36))
+          cipher = makeRar3Cipher(*key);
+        break;
+      case 20:
+      case 26: cipher = makeRar20Cipher(keys_.password()); break;
+      case 15: cipher = makeRar15Cipher(keys_.password()); break;
+      default: return ERAR_UNKNOWN_FORMAT;
+    }
+  }
+  if (!cipher) return ERAR_NO_MEMORY;
+  crypt_ = std::make_unique<DecryptingSource>(
+      [this](uint8_t* buf, size_t size, size_t& got) { return readPacked(buf, size, got); }, std::move(cipher));
+  return 0;
+}
+
+// The entry's CRC-32 and BLAKE2sp (null when not computed) against its
+// header; encrypted RAR 5 entries may store them as HMACs.
+bool Archive::checksumsMatch(uint32_t crc, const uint8_t* blake2) const {
+  if (entry_.hasCrc && (macKey_ ? rar5MacCrc(*macKey_, crc) : crc) != entry_.crc) return false;
+  if (!blake2) return true;
+  uint8_t mac[32];
+  if (macKey_) {
+    rar5MacHash(*macKey_, blake2, mac);
+    blake2 = mac;
+  }
+  return memcmp(blake2, entry_.blake2, 32) == 0;
 }
 
 }  // namespace unrar

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "unrar/Blocks.h"
+#include "unrar/CryptKeys.h"
 #include "unrar/Decoder.h"
 #include "unrar/Unpacker.h"
 #include "unrar/unrar.h"
@@ -39,7 +40,9 @@ class Archive {
 
  private:
   int openVolume(std::string& path, int& fd, uint64_t& size);
-  int readMain(int fd, uint64_t size, uint64_t& pos, Block& main);
+  int readMain(int fd, uint64_t size, uint64_t pos, Block& main, std::unique_ptr<HeaderCrypt>& crypt);
+  int headerCrypt5(const Block& encryption, std::unique_ptr<HeaderCrypt>& crypt);
+  std::unique_ptr<HeaderCrypt> headerCrypt3();
   int readBlock(uint64_t offset, Block& b);
   int nextVolume();
   int switchVolume();
@@ -48,7 +51,10 @@ class Archive {
   int continueEntry();
   int skipEntry();
   int readPacked(uint8_t* buf, size_t size, size_t& got);
+  int readData(uint8_t* buf, size_t size, size_t& got);
   int needPassword();
+  int startDecryption();
+  bool checksumsMatch(uint32_t crc, const uint8_t* blake2) const;
   int readComment(uint64_t pos);
   int pump(const DataSink& sink, uint64_t& produced);
   int unpack4(const DataSink& sink, uint64_t limit);
@@ -62,8 +68,11 @@ class Archive {
   unsigned flags_ = 0;
   bool hasComment_ = false;
   std::string comment_;
-  std::string password_;
-  bool havePassword_ = false;
+  CryptKeys keys_;
+  unsigned encryptVersion_ = 0;               // RAR 3 main header: the encryption version named
+  std::unique_ptr<HeaderCrypt> headerCrypt_;  // the current volume's, when headers are encrypted
+  std::unique_ptr<DecryptingSource> crypt_;   // the entry being extracted, when it is encrypted
+  std::unique_ptr<Rar5Key> macKey_;           // its checksums are HMACs with this key's hash key
 
   int fd_ = -1;
   std::string volPath_;

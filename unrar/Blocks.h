@@ -3,8 +3,12 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "unrar/Crypt.h"
 
 namespace unrar {
 
@@ -32,6 +36,9 @@ struct FileHeader {
   uint8_t blake2[32] = {};
   bool hasVersion = false;  // RAR 5 file version record: an older version
   uint64_t version = 0;     // of a file kept beside the current one
+  bool hasSalt = false;     // RAR 3 encrypted entry: its key's salt
+  uint8_t salt[8] = {};
+  std::vector<uint8_t> cryptRecord;  // RAR 5 encrypted entry: its encryption record
 };
 
 enum class BlockKind { Main, File, Service, End, Encryption, Other };
@@ -43,10 +50,20 @@ struct Block {
   uint64_t nextOffset = 0;
   unsigned archiveFlags = 0;  // ROADF_* for the main block
   bool hasVolumeNumber = false;
-  uint64_t volumeNumber = 0;  // RAR 5 main block, RAR 4 end block
-  bool nextVolume = false;    // end block: another volume follows
-  FileHeader file;            // File and Service blocks
-  std::vector<uint8_t> raw;   // the header bytes as stored
+  uint64_t volumeNumber = 0;    // RAR 5 main block, RAR 4 end block
+  bool nextVolume = false;      // end block: another volume follows
+  FileHeader file;              // File and Service blocks
+  std::vector<uint8_t> raw;     // the header bytes (decrypted when encrypted)
+  unsigned encryptVersion = 0;  // RAR 3 main block: the encryption version it names, 0 if none
+};
+
+// The cipher of an encrypted header: every header of such an archive is
+// preceded by `prefix` bytes (RAR 3: its salt, RAR 5: its IV) from which
+// `cipherFor` makes the cipher for that header. A null cipher means no key
+// can be had (no memory); the header is then reported as unreadable.
+struct HeaderCrypt {
+  size_t prefix = 0;
+  std::function<std::unique_ptr<Cipher>(const uint8_t* prefix)> cipherFor;
 };
 
 // Finds the RAR signature in the first MiB (self-extracting archives put
@@ -55,8 +72,18 @@ int64_t findSignature(int fd, uint64_t fileSize, bool& rar5);
 
 // Reads the block at `offset`. Returns 0, ERAR_END_ARCHIVE when `offset` is
 // the end of the volume, or ERAR_BAD_DATA for a truncated or broken header.
-int readBlock4(int fd, uint64_t offset, uint64_t fileSize, Block& b);
-int readBlock5(int fd, uint64_t offset, uint64_t fileSize, Block& b);
+// With `crypt`, the header is decrypted first and the block's data starts
+// after the header's padding to a whole cipher block.
+int readBlock4(int fd, uint64_t offset, uint64_t fileSize, Block& b, const HeaderCrypt* crypt = nullptr);
+int readBlock5(int fd, uint64_t offset, uint64_t fileSize, Block& b, const HeaderCrypt* crypt = nullptr);
+
+// Reads the header at `offset` into `raw`: `head` bytes first, from which
+// `total` tells the header's whole length (0 when they cannot start a
+// header), then the rest. `span` is what the header takes up in the file:
+// its length, or with `crypt` the prefix and the header padded to 16 bytes.
+int readHeaderBytes(int fd, uint64_t offset, uint64_t fileSize, size_t head,
+                    const std::function<size_t(const uint8_t*)>& total, const HeaderCrypt* crypt,
+                    std::vector<uint8_t>& raw, uint64_t& span);
 
 bool preadAll(int fd, void* buf, size_t size, uint64_t offset);
 

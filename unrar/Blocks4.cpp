@@ -58,7 +58,11 @@ void parseFile(ByteCursor& c, unsigned flags, Block& b) {
   f.packSize = packLow | packHigh << 32;
   f.unpSize = unpLow | unpHigh << 32;
   std::string raw = c.bytes(nameSize);
-  if (flags & 0x0400) c.skip(8);  // salt
+  if (flags & 0x0400) {
+    f.hasSalt = c.left() >= 8;
+    if (f.hasSalt) memcpy(f.salt, c.here(), 8);
+    c.skip(8);
+  }
   f.mtime = unixNsToFiletime(int64_t(dosToUnix(f.dosTime)) * 1000000000LL);
   if (flags & 0x1000) parseExtTime(c, f);
 
@@ -80,19 +84,20 @@ void parseFile(ByteCursor& c, unsigned flags, Block& b) {
 
 }  // namespace
 
-int readBlock4(int fd, uint64_t offset, uint64_t fileSize, Block& b) {
+int readBlock4(int fd, uint64_t offset, uint64_t fileSize, Block& b, const HeaderCrypt* crypt) {
   b = Block{};
   if (offset == fileSize) return ERAR_END_ARCHIVE;
-  if (offset > fileSize || fileSize - offset < 7) return ERAR_BAD_DATA;
-  uint8_t base[7];
-  if (!preadAll(fd, base, 7, offset)) return ERAR_BAD_DATA;
+  uint64_t span = 0;
+  auto total = [](const uint8_t* h) -> size_t {
+    size_t size = h[5] | h[6] << 8;
+    return size < 7 ? 0 : size;
+  };
+  if (int r = readHeaderBytes(fd, offset, fileSize, 7, total, crypt, b.raw, span)) return r;
+  const uint8_t* base = b.raw.data();
   unsigned crc = base[0] | base[1] << 8;
   unsigned type = base[2];
   unsigned flags = base[3] | base[4] << 8;
-  unsigned size = base[5] | base[6] << 8;
-  if (size < 7 || size > fileSize - offset) return ERAR_BAD_DATA;
-  b.raw.resize(size);
-  if (!preadAll(fd, b.raw.data(), size, offset)) return ERAR_BAD_DATA;
+  const size_t size = b.raw.size();
   // An old-style main header may embed a comment that its CRC leaves out.
   bool crcOk = (crc32(0, b.raw.data() + 2, size - 2) & 0xFFFF) == crc ||
                (type == kMain && size > 13 && (crc32(0, b.raw.data() + 2, 11) & 0xFFFF) == crc);
@@ -104,6 +109,7 @@ int readBlock4(int fd, uint64_t offset, uint64_t fileSize, Block& b) {
     case kMain:
       b.kind = BlockKind::Main;
       b.archiveFlags = flags & 0x01FF;
+      if ((flags & 0x0200) && size > 13) b.encryptVersion = b.raw[13];
       break;
     case kFile:
     case kNewSub:
@@ -125,7 +131,7 @@ int readBlock4(int fd, uint64_t offset, uint64_t fileSize, Block& b) {
       if (flags & 0x8000) dataSize = c.u32();
       break;
   }
-  b.dataOffset = offset + size;
+  b.dataOffset = offset + span;
   if (dataSize > fileSize - b.dataOffset) {
     // A part that runs past the end of its volume is damaged; the caller
     // sees it as such when it reads the data.

@@ -46,7 +46,10 @@ void parseExtra(ByteCursor& c, FileHeader& f) {
     ByteCursor r(c.here(), size_t(size));
     c.skip(size);
     switch (r.vint()) {
-      case 1: f.encrypted = true; break;
+      case 1:
+        f.encrypted = true;
+        f.cryptRecord.assign(r.here(), r.here() + r.left());
+        break;
       case 2:
         if (r.vint() == 0 && r.left() >= 32) {
           memcpy(f.blake2, r.here(), 32);
@@ -111,22 +114,23 @@ bool parseFile(ByteCursor& c, Block& b) {
 
 }  // namespace
 
-int readBlock5(int fd, uint64_t offset, uint64_t fileSize, Block& b) {
+int readBlock5(int fd, uint64_t offset, uint64_t fileSize, Block& b, const HeaderCrypt* crypt) {
   b = Block{};
   if (offset == fileSize) return ERAR_END_ARCHIVE;
-  if (offset > fileSize || fileSize - offset < 7) return ERAR_BAD_DATA;
-  uint8_t head[7];
-  if (!preadAll(fd, head, 7, offset)) return ERAR_BAD_DATA;
-  ByteCursor sizeCursor(head + 4, 3);
-  uint64_t headerSize = sizeCursor.vint();
-  if (!sizeCursor.ok() || headerSize == 0 || headerSize > kMaxHeaderSize) return ERAR_BAD_DATA;
-  size_t vintLen = size_t(sizeCursor.here() - (head + 4));
-  uint64_t total = 4 + vintLen + headerSize;
-  if (total > fileSize - offset) return ERAR_BAD_DATA;
-  b.raw.resize(size_t(total));
-  if (!preadAll(fd, b.raw.data(), b.raw.size(), offset)) return ERAR_BAD_DATA;
+  // The CRC, then the header size (at most 3 bytes) counting from the type.
+  auto total = [](const uint8_t* h) -> size_t {
+    ByteCursor sizeCursor(h + 4, 3);
+    uint64_t headerSize = sizeCursor.vint();
+    if (!sizeCursor.ok() || headerSize == 0 || headerSize > kMaxHeaderSize) return 0;
+    return size_t(sizeCursor.here() - h) + size_t(headerSize);
+  };
+  uint64_t span = 0;
+  if (int r = readHeaderBytes(fd, offset, fileSize, 7, total, crypt, b.raw, span)) return r;
   uint32_t stored = b.raw[0] | b.raw[1] << 8 | b.raw[2] << 16 | uint32_t(b.raw[3]) << 24;
   if (crc32(0, b.raw.data() + 4, b.raw.size() - 4) != stored) return ERAR_BAD_DATA;
+  ByteCursor sizeCursor(b.raw.data() + 4, 3);
+  const uint64_t headerSize = sizeCursor.vint();
+  const size_t vintLen = size_t(sizeCursor.here() - (b.raw.data() + 4));
 
   ByteCursor c(b.raw.data() + 4 + vintLen, size_t(headerSize));
   uint64_t type = c.vint();
@@ -157,12 +161,16 @@ int readBlock5(int fd, uint64_t offset, uint64_t fileSize, Block& b) {
       b.kind = type == kFile ? BlockKind::File : BlockKind::Service;
       if (!parseFile(body, b)) return ERAR_BAD_DATA;
       parseExtra(extra, b.file);
+      if (b.file.encrypted && b.file.cryptRecord.empty()) return ERAR_BAD_DATA;
       b.file.packSize = dataSize;
       b.file.splitBefore = flags & 0x08;
       b.file.splitAfter = flags & 0x10;
       b.file.dosTime = unixToDos(time_t(filetimeToUnixNs(b.file.mtime) / 1000000000LL));
       break;
-    case kCrypt: b.kind = BlockKind::Encryption; break;
+    case kCrypt:
+      b.kind = BlockKind::Encryption;
+      b.file.cryptRecord.assign(body.here(), body.here() + body.left());
+      break;
     case kEnd:
       b.kind = BlockKind::End;
       b.nextVolume = body.vint() & 0x01;
@@ -170,7 +178,7 @@ int readBlock5(int fd, uint64_t offset, uint64_t fileSize, Block& b) {
     default: break;
   }
   if (!body.ok()) return ERAR_BAD_DATA;
-  b.dataOffset = offset + total;
+  b.dataOffset = offset + span;
   b.dataSize = dataSize;
   b.nextOffset = dataSize > fileSize - b.dataOffset ? fileSize + 1 : b.dataOffset + dataSize;
   return 0;
@@ -206,6 +214,49 @@ bool preadAll(int fd, void* buf, size_t size, uint64_t offset) {
     offset += uint64_t(n);
   }
   return true;
+}
+
+}  // namespace unrar
+
+namespace unrar {
+
+int readHeaderBytes(int fd, uint64_t offset, uint64_t fileSize, size_t head,
+                    const std::function<size_t(const uint8_t*)>& total, const HeaderCrypt* crypt,
+                    std::vector<uint8_t>& raw, uint64_t& span) {
+  const uint64_t left = fileSize - offset;
+  if (!crypt) {
+    uint8_t first[16];
+    if (left < head || !preadAll(fd, first, head, offset)) return ERAR_BAD_DATA;
+    const size_t size = total(first);
+    if (size < head || size > left) return ERAR_BAD_DATA;
+    raw.resize(size);
+    if (!preadAll(fd, raw.data(), size, offset)) return ERAR_BAD_DATA;
+    span = size;
+    return 0;
+  }
+  // The prefix, then the header encrypted in 16-byte blocks; its first
+  // block holds enough of it to tell its length.
+  const size_t prefix = crypt->prefix;
+  uint8_t start[32];
+  if (prefix > 16 || left < prefix + 16 || !preadAll(fd, start, prefix + 16, offset)) return ERAR_BAD_DATA;
+  std::unique_ptr<Cipher> cipher = crypt->cipherFor(start);
+  if (!cipher) return ERAR_NO_MEMORY;
+  uint8_t* first = start + prefix;
+  cipher->decrypt(first, 16);
+  const size_t size = total(first);
+  const uint64_t padded = (uint64_t(size) + 15) & ~uint64_t(15);
+  if (size < head || padded > left - prefix) {
+    wipe(start, sizeof start);
+    return ERAR_BAD_DATA;
+  }
+  raw.assign(size_t(padded), 0);
+  memcpy(raw.data(), first, 16);
+  wipe(start, sizeof start);
+  if (padded > 16 && !preadAll(fd, raw.data() + 16, size_t(padded) - 16, offset + prefix + 16)) return ERAR_BAD_DATA;
+  cipher->decrypt(raw.data() + 16, size_t(padded) - 16);
+  raw.resize(size);
+  span = prefix + padded;
+  return 0;
 }
 
 }  // namespace unrar
