@@ -107,6 +107,8 @@ std::string encryptHeaders(const uint8_t* data, size_t size, bool rar5, const Ke
 
 }  // namespace
 
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const Keys keys;
   if (size < 2) return 0;
