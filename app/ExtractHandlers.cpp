@@ -8,6 +8,7 @@
 #include <QKeyEvent>
 
 #include "app/Dialogs.h"
+#include "app/PasswordPrompt.h"
 #include "app/Unit1.h"
 #include "app/WindowRunUi.h"
 #include "extract/ExtractionRun.h"
@@ -38,6 +39,13 @@ class WindowExtractionUi : public WindowRunUi<extract::ExtractionUi> {
     box->setFocus();
   }
   void ShowImage(const std::string& imagefile) override { f_.mylab3->setText(FromLocal(imagefile)); }
+  bool AskPassword(const std::string& prompt, std::string& password) override {
+    QString answer;
+    if (!AskPasswordDialog(&f_, FromLocal(prompt), answer)) return false;
+    password = answer.toUtf8().toStdString();
+    answer.fill(QChar(0));
+    return true;
+  }
   void ShowFollowUp(const std::string& program, const std::string& parameters) override {
     f_.mylab->setText(FromLocal(program));
     f_.mylab2->setText(FromLocal(parameters));
@@ -84,6 +92,10 @@ void TForm1::CreateExtractor() {
   winrar->OnError = [this](TRAR* s, int error) { winrarError(s, error); };
   winrar->OnExtract = [this](TRAR* s, const RARHeaderData& h, bool ok) { winrarExtract(s, h, ok); };
   winrar->OnProcessData = [this](TRAR* s, unsigned char*, int size, int64_t) { return extraction->OnData(*s, size); };
+  winrar->OnReqPassword = [this](TRAR*, const RARHeaderData& h, std::string& password) {
+    extraction->OnPasswordRequest(h, password);
+  };
+  winrar->OnBadPassword = [this](TRAR*, const RARHeaderData& h, int error) { extraction->OnBadPassword(h, error); };
   // CANCEL stops a running extraction as well as a running check.
   connect(cancelab, &TClickLabel::clicked, this, [this] { extraction->Cancel(); });
   installEventFilter(new StopRunOnClose(this));

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "extract/FirstVolume.h"
@@ -92,6 +93,42 @@ void ExtractionRun::OnError() { ui_.SetStatus(kStatusExtractError); }
 
 void ExtractionRun::OnExtracting() { ui_.SetStatus(kStatusExtracting); }
 
+std::string PasswordPrompt(const std::string& archive, const std::string& entry) {
+  return entry.empty() ? "Enter the password for " + archive + ":"
+                       : "Enter the password for " + entry + " in " + archive + ":";
+}
+
+std::string WrongPasswordMessage(const std::string& name, int error) {
+  return (error == ERAR_BAD_PASSWORD ? "Wrong password for " : "Wrong password or damaged data in ") + name;
+}
+
+void ExtractionRun::OnPasswordRequest(const RARHeaderData& header, std::string& password) {
+  if (declined_) {
+    std::fill(password.begin(), password.end(), '\0');
+    password.clear();
+    return;
+  }
+  if (!password.empty() && !askAgain_) return;  // the run's password
+  const std::string entry(header.FileName, strnlen(header.FileName, sizeof header.FileName));
+  std::string answer;
+  // The first prompt names the archive; one after a wrong password the entry too.
+  const bool asked = ui_.AskPassword(PasswordPrompt(platform::FileNameOf(archive_), askAgain_ ? entry : ""), answer);
+  askAgain_ = false;
+  std::fill(password.begin(), password.end(), '\0');
+  password.clear();
+  if (!asked || answer.empty()) {
+    declined_ = true;  // the rest of the encrypted entries are skipped
+    return;
+  }
+  password.swap(answer);
+}
+
+void ExtractionRun::OnBadPassword(const RARHeaderData& header, int error) {
+  const std::string entry(header.FileName, strnlen(header.FileName, sizeof header.FileName));
+  ui_.ShowMessage(WrongPasswordMessage(entry.empty() ? platform::FileNameOf(archive_) : entry, error));
+  askAgain_ = true;
+}
+
 void ExtractionRun::OnExtracted(const RARHeaderData& entry, bool written) {
   if (active_ && written) written_.emplace_back(entry.FileName, strnlen(entry.FileName, sizeof entry.FileName));
   ui_.SetStatus(ui_.Options().runAfter ? kStatusCompletedRun : kStatusCompletedAll);
@@ -141,6 +178,8 @@ ExtractionRun::Outcome ExtractionRun::Extract(const std::string& archive, const 
   done_ = 0;
   total_ = SetSize(archive);
   lastPump_ = std::chrono::steady_clock::now();
+  archive_ = archive;
+  declined_ = askAgain_ = false;
   TRAR& rar = *rar_;
   rar.ArchiveName = archive;
   rar.TargetDir = folder;

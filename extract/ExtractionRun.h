@@ -42,6 +42,9 @@ class ExtractionUi : public release::RunUi {
   // program with its parameters.
   virtual void ShowImage(const std::string& imagefile) = 0;
   virtual void ShowFollowUp(const std::string& program, const std::string& parameters) = 0;
+  // The password prompt: `prompt` is the text to show. False for Cancel.
+  // The answer is the run's alone: it is never stored.
+  virtual bool AskPassword(const std::string& prompt, std::string& password) = 0;
 };
 
 class ExtractionRun {
@@ -76,6 +79,14 @@ class ExtractionRun {
   void OnExtracting();
   // An entry has been unpacked (`written`: it went through) or has failed.
   void OnExtracted(const RARHeaderData& entry, bool written);
+  // Before an encrypted entry, or while an archive with encrypted headers
+  // opens (empty FileName): asks for the password unless this run already
+  // has one, or the user cancelled the prompt in this run (the encrypted
+  // entries are then skipped). After a wrong password it asks again,
+  // naming the entry.
+  void OnPasswordRequest(const RARHeaderData& header, std::string& password);
+  // A password turned out wrong: says so, once for each wrong answer.
+  void OnBadPassword(const RARHeaderData& header, int error);
 
  private:
   enum class Outcome { Extracted, Failed, Cancelled };
@@ -99,6 +110,11 @@ class ExtractionRun {
   uint64_t done_ = 0;
   uint64_t total_ = 0;
   std::vector<std::string> written_;
+  // Passwords in this extraction: the archive they are asked for, Cancel
+  // clicked in the prompt, and the last answer found wrong.
+  std::string archive_;
+  bool declined_ = false;
+  bool askAgain_ = false;
   std::chrono::steady_clock::time_point lastPump_ = std::chrono::steady_clock::now();
 };
 
@@ -113,5 +129,10 @@ inline constexpr const char* kStatusNoArchive = "Unable to find RAR file";
 inline constexpr const char* kStatusCancelled = "Extraction cancelled.";
 inline constexpr const char* kStatusLaunched = "External program successfully launched, all tasks completed!";
 inline constexpr const char* kStatusNotLaunched = "External program unsuccessfully launched, partial tasks completed!";
+
+// The password prompt's text and the two messages after a wrong password;
+// the name is the entry's, or the archive's when its headers are encrypted.
+std::string PasswordPrompt(const std::string& archive, const std::string& entry);
+std::string WrongPasswordMessage(const std::string& name, int error);
 
 }  // namespace extract

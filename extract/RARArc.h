@@ -63,6 +63,11 @@ using TFileExtracted = std::function<void(TRAR* Sender, const RARHeaderData& eFi
 using TFileBeingTested = std::function<void(TRAR* Sender, const RARHeaderData& eFile)>;
 using TFileTested = std::function<void(TRAR* Sender, const RARHeaderData& eFile, bool Result)>;
 using TReqPassword = std::function<void(TRAR* Sender, const RARHeaderData& eFile, std::string& Password)>;
+// A password turned out wrong: Error is ERAR_BAD_PASSWORD where the archive
+// can tell, ERAR_BAD_DATA where a wrong password and damaged data look the
+// same. eFile names the entry, or has an empty FileName when the archive's
+// headers are encrypted and the archive did not open.
+using TBadPassword = std::function<void(TRAR* Sender, const RARHeaderData& eFile, int Error)>;
 
 class TRAR {
  public:
@@ -101,12 +106,25 @@ class TRAR {
   TFileBeingTested OnTesting;  // never raised
   TFileTested OnTested;        // never raised
   TReqPassword OnReqPassword;
+  // With this event bound, a wrong password is not the end of the entry:
+  // after it, OnReqPassword is raised again with the password that failed,
+  // and a different, non-empty answer extracts the entry again (the archive
+  // is reopened and walked back to it). OnReqPassword is raised with an
+  // empty FileName when an archive with encrypted headers needs its password
+  // to open (the library's password callback). While OnReqPassword is bound,
+  // an entry refused for a missing or wrong password (codes 22 and 24) does
+  // not end the run: the entries after it may need none.
+  TBadPassword OnBadPassword;
 
  private:
   friend struct TRARCallbacks;
   struct Run;
   struct ActiveScope;
   bool RunExtraction(Run& run);
+  int OpenArchive(Run& run);
+  int Reopen(Run& run, int index, const std::string& name);
+  int RetryWithNewPassword(Run& run, RARHeaderData& header, int index, int code);
+  bool AskAgain(Run& run, const RARHeaderData& header, int code);
   void RaiseError(int error);
 
   void* handle_ = nullptr;

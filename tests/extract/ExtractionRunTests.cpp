@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <thread>
@@ -18,6 +19,7 @@
 #include "extract/RARArc.h"
 #include "platform/DirSearch.h"
 #include "platform/Path.h"
+#include "tests/common/EncryptedRar.h"
 #include "tests/common/TempDir.h"
 #include "tests/settings/ChildProcess.h"
 #include "tools/RarWriter.h"
@@ -66,6 +68,14 @@ struct RecordingUi : ExtractionUi {
     program = p;
     parameters = a;
   }
+  std::vector<std::string> passwordPrompts;
+  std::vector<std::string> passwordAnswers;  // given in turn; past the last one, Cancel
+  bool AskPassword(const std::string& prompt, std::string& password) override {
+    passwordPrompts.push_back(prompt);
+    if (passwordPrompts.size() > passwordAnswers.size()) return false;
+    password = passwordAnswers[passwordPrompts.size() - 1];
+    return true;
+  }
   std::string Status() const { return statuses.empty() ? "" : statuses.back(); }
 };
 
@@ -110,6 +120,16 @@ struct Release {
     winrar->OnProcessData = [this](TRAR* s, unsigned char*, int size, int64_t) { return run.OnData(*s, size); };
     winrar->OnError = [this](TRAR*, int) { run.OnError(); };
     winrar->OnExtract = [this](TRAR*, const RARHeaderData& h, bool ok) { run.OnExtracted(h, ok); };
+    winrar->OnReqPassword = [this](TRAR*, const RARHeaderData& h, std::string& p) { run.OnPasswordRequest(h, p); };
+    winrar->OnBadPassword = [this](TRAR*, const RARHeaderData& h, int e) { run.OnBadPassword(h, e); };
+  }
+  // The release as one archive, game.rar, of the given entries.
+  void MakeEncrypted(const std::vector<testing_support::EncryptedEntry>& entries, const std::string& hp = {}) {
+    for (const auto& v : volumes) unlink(v.c_str());
+    volumes = {rel + "/game.rar"};
+    testing_support::WriteFile(volumes[0], testing_support::EncryptedRar4(entries, hp));
+    ui.sfvmemo = "game.rar 00000000\r\n";
+    testing_support::WriteFile(context.sfvfile, ui.sfvmemo);
   }
   std::string Out() {
     const std::string out = dir / "out dir";  // a blank inside, no trailing '/'
@@ -164,6 +184,78 @@ TEST(ExtractionRun, ExtractUnpacksTheFirstVolumesSetIntoTheConfiguredFolderAndSt
   EXPECT_FALSE(r.ui.progressVisible);
   EXPECT_EQ(r.ui.progressTotal, SetSizeForTest(r.volumes));
   EXPECT_TRUE(r.ui.messages.empty());
+}
+
+// Passwords: asked once per run with the archive's name and kept; a wrong
+// one is said once and asked again naming the entry; Cancel skips the
+// encrypted entries; nothing half-written is left of a failed entry.
+TEST(ExtractionRun, PasswordsAreAskedKeptForTheRunAndAskedAgainWhenWrong) {
+  const std::string image = rarwriter::PatternBytes(7, 0, 20000);
+  const struct {
+    std::string what;
+    std::vector<testing_support::EncryptedEntry> entries;
+    std::string headerPassword;
+    std::vector<std::string> answers;
+    std::vector<std::string> prompts, messages;
+    bool imageOut;
+  } rows[] = {
+      {"one password for the run",
+       {{"readme.txt", kReadme, "pw"}, {"game.iso", image, "pw"}},
+       "",
+       {"pw"},
+       {"Enter the password for game.rar:"},
+       {},
+       true},
+      {"a second password after a wrong one",
+       {{"readme.txt", kReadme, "pw"}, {"game.iso", image, "other"}},
+       "",
+       {"pw", "other"},
+       {"Enter the password for game.rar:", "Enter the password for game.iso in game.rar:"},
+       {"Wrong password or damaged data in game.iso"},
+       true},
+      {"wrong, then cancelled",
+       {{"readme.txt", kReadme, ""}, {"game.iso", image, "right"}},
+       "",
+       {"wrong"},
+       {"Enter the password for game.rar:", "Enter the password for game.iso in game.rar:"},
+       {"Wrong password or damaged data in game.iso"},
+       false},
+      {"cancelled at once",
+       {{"game.iso", image, "pw"}, {"readme.txt", kReadme, "pw"}},
+       "",
+       {},
+       {"Enter the password for game.rar:"},
+       {},
+       false},
+      {"encrypted headers",
+       {{"readme.txt", kReadme, "hp"}, {"game.iso", image, "hp"}},
+       "hp",
+       {"bad", "hp"},
+       {"Enter the password for game.rar:", "Enter the password for game.rar:"},
+       {"Wrong password or damaged data in game.rar"},
+       true},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    Release r;
+    r.MakeEncrypted(row.entries, row.headerPassword);
+    r.ui.passwordAnswers = row.answers;
+    r.ui.options.extractDir = r.Out();
+    r.run.ExtractClicked();
+    EXPECT_EQ(r.ui.passwordPrompts, row.prompts);
+    EXPECT_EQ(r.ui.messages, row.messages);
+    const std::string out = r.ui.options.extractDir;
+    EXPECT_EQ(platform::FileExists(out + "/game.iso"), row.imageOut);
+    if (row.imageOut) {
+      EXPECT_TRUE(launchtest::ReadAll(out + "/game.iso") == image);
+    }
+    // No temporary or partial file beside what was extracted.
+    for (auto& f : std::filesystem::directory_iterator(out))
+      EXPECT_TRUE(f.path().filename() == "game.iso" || f.path().filename() == "readme.txt") << f.path();
+    if (row.imageOut) {
+      EXPECT_EQ(r.recorder->WaitForCalls(1), (Calls{{"--mount", out + "/game.iso"}}));
+    }
+  }
 }
 
 TEST(ExtractionRun, ChooseFolderOpensThePromptAndExtractsNothing) {

@@ -1,8 +1,10 @@
 // TRAR against the real libunrar.so, on archives made by the project's writer.
 #include "extract/RARArc.h"
+#include "tests/common/EncryptedRar.h"
 #include "tests/extract/RarTestSupport.h"
 #include "tools/RarWriter.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <stdexcept>
@@ -257,6 +259,81 @@ TEST(TRAR, PasswordIsAskedForEncryptedEntriesOnly) {
   EXPECT_EQ(Log(events.log.begin(), events.log.begin() + 5),
             (Log{"extracting plain", "extract plain ok", "extracting secret", "password for secret []",
                  "extract secret failed"}));
+}
+
+// With OnBadPassword bound, a wrong password is asked again and the entry
+// extracted again with the new answer; an archive with encrypted headers
+// asks while it opens; Cancel (an empty answer) skips the encrypted entries
+// and the run goes on.
+TEST(TRAR, WrongPasswordsAreAskedAgainAndEntriesRetried) {
+  using testing_support::EncryptedEntry;
+  TempDir dir;
+  const std::vector<EncryptedEntry> entries = {
+      {"a", "plain a", ""}, {"b", "secret b", "one"}, {"c", "secret c", "two"}, {"d", "plain d", ""}};
+  const std::string twoPasswords = dir / "two.rar";
+  testing_support::WriteFile(twoPasswords, testing_support::EncryptedRar4(entries));
+  const std::string hidden = dir / "hidden.rar";
+  testing_support::WriteFile(hidden, testing_support::EncryptedRar4({{"e", "secret e", "hp"}}, "hp"));
+  const struct {
+    std::string what, archive;
+    std::vector<std::string> answers;  // given in turn when asked with no or a wrong password
+    bool result;
+    Log log;
+    std::vector<std::string> files;
+  } rows[] = {
+      {"a second password after a wrong one",
+       twoPasswords,
+       {"one", "x", "two"},
+       true,
+       {"extracting a", "extract a ok", "extracting b", "password for b []", "extract b ok", "extracting c",
+        "password for c [one]", "bad password c 12", "password for c [one]", "bad password c 12", "password for c [x]",
+        "extract c ok", "extracting d", "extract d ok"},
+       {"a", "b", "c", "d"}},
+      {"cancelled",
+       twoPasswords,
+       {""},
+       false,
+       {"extracting a", "extract a ok", "extracting b", "password for b []", "extract b failed", "error 22",
+        "extracting c", "password for c []", "extract c failed", "error 22", "extracting d", "extract d ok"},
+       {"a", "d"}},
+      {"encrypted headers",
+       hidden,
+       {"wrong", "hp"},
+       true,
+       {"password for  []", "bad password hidden.rar 12", "password for  [wrong]", "extracting e",
+        "password for e [hp]", "extract e ok"},
+       {"e"}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    TRAR r(kLibrary);
+    EventLog events;
+    events.Bind(r);
+    size_t next = 0;
+    bool wrong = false;
+    r.OnReqPassword = [&](TRAR*, const RARHeaderData& h, std::string& password) {
+      events.log.push_back("password for " + std::string(h.FileName) + " [" + password + "]");
+      if (password.empty() || wrong) password = next < row.answers.size() ? row.answers[next++] : "";
+      wrong = false;
+    };
+    r.OnBadPassword = [&](TRAR*, const RARHeaderData& h, int error) {
+      const std::string name = h.FileName[0] ? h.FileName : fs::path(h.ArcName).filename().string();
+      events.log.push_back("bad password " + name + " " + std::to_string(error));
+      wrong = true;
+    };
+    r.ArchiveName = row.archive;
+    r.TargetDir = dir / "out";
+    fs::remove_all(dir / "out");
+    EXPECT_EQ(r.ExtractArchive(), row.result);
+    EXPECT_EQ(events.log, row.log);
+    std::vector<std::string> files;
+    if (fs::exists(dir / "out"))
+      for (auto& f : fs::directory_iterator(dir / "out")) files.push_back(f.path().filename().string());
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(files, row.files);  // nothing half-written beside them
+    for (const auto& f : files)
+      EXPECT_EQ(ReadFile(dir / ("out/" + f)).substr(0, 6), f == "a" || f == "d" ? "plain " : "secret");
+  }
 }
 
 TEST(TRAR, NoExceptionLeavesAndHandlersCanAbort) {
