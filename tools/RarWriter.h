@@ -1,9 +1,11 @@
 #pragma once
-// Writer of stored (uncompressed) RAR 4 and RAR 5 archives, written from the
-// published block formats. It makes the archives the tests and the demo
-// releases need: single archives and volume sets in the three naming schemes,
-// folders, empty and very large files, links, comments, and archives that are
-// deliberately marked encrypted or damaged. Plain C++ (zlib for CRC-32).
+// Writer of RAR 4 and RAR 5 archives, written from the published block
+// formats. It makes the archives the tests, benchmarks and the demo releases
+// need: single archives and volume sets in the three naming schemes, folders,
+// empty and very large files, links, comments, and archives that are
+// deliberately marked encrypted or damaged. RAR 4 data is stored; RAR 5 data
+// is stored or compressed (LZ with Huffman coding, solid or not) and may be
+// AES-256 encrypted, headers included. zlib for CRC-32, libcrypto for AES.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -19,6 +21,9 @@ enum class Format { Rar4, Rar5 };
 enum class Naming { Part, Old, Numeric };
 
 enum class Host { Unix, Windows };
+
+// The checksum RAR 5 entries carry.
+enum class Hash { Crc32, Blake2 };
 
 // Where an entry's bytes come from when it is not given inline.
 enum class Generated {
@@ -40,8 +45,11 @@ struct RarEntry {
   int64_t mtime = 1'600'000'000;       // seconds since 1970 (UTC)
   std::optional<uint32_t> attributes;  // host attributes; default fits host and kind
   bool encrypted = false;              // mark as encrypted; the data itself stays plain
-  bool damageData = false;             // first stored byte altered after its CRC was taken
-  bool damageHeader = false;           // first header of the entry carries a wrong CRC
+  // RAR 5: this entry's own password instead of RarOptions::password ("" =
+  // not encrypted), so that one archive can hold several.
+  std::optional<std::string> password;
+  bool damageData = false;    // first stored byte altered after its CRC was taken
+  bool damageHeader = false;  // first header of the entry carries a wrong CRC
 };
 
 // Convenience makers for the common kinds of entries.
@@ -60,12 +68,24 @@ struct RarOptions {
   int firstNumber = 1;  // Numeric naming: number of the first volume (0 or 1)
   Host host = Host::Unix;
   std::string comment;  // archive comment; empty = none
+  // With compression, one LZ stream runs through all entries; with stored
+  // data only the flags are set.
   bool solid = false;
-  bool encryptedHeaders = false;  // archive flag / encryption block only
+  // With a password, every header after the signature is encrypted; without
+  // one, only the archive flag / encryption block is written.
+  bool encryptedHeaders = false;
+
+  // RAR 5 only.
+  int method = 0;                    // 0 stores; 1 (fastest) … 5 (best) compress
+  uint64_t dictionary = 4ull << 20;  // largest dictionary: 128 KB << n, up to 2 GB
+  Hash hash = Hash::Crc32;
+  std::string password;   // non-empty: AES-256 of every file's data
+  unsigned kdfLog2 = 15;  // key derivation rounds: 2^kdfLog2 (at most 24)
 };
 
 // Writes the archive (or volume set) named after `baseName` into `folder` and
-// returns the paths of the volumes in order. Throws std::runtime_error on an
+// returns the paths of the volumes in order. Entries keep their order, except
+// that a compressed solid archive holds its folders first. Throws std::runtime_error on an
 // I/O failure or an impossible request (e.g. a volume too small for a header);
 // nothing is left behind then.
 std::vector<std::string> WriteRar(const std::string& folder, const std::string& baseName,

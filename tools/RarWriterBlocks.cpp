@@ -23,7 +23,9 @@ constexpr uint64_t kHfl5Extra = 0x0001, kHfl5Data = 0x0002, kHfl5SplitBefore = 0
 constexpr uint64_t kMhfl5Volume = 0x0001, kMhfl5VolNumber = 0x0002, kMhfl5Solid = 0x0004;
 constexpr uint64_t kFhfl5Directory = 0x0001, kFhfl5UnixTime = 0x0002, kFhfl5Crc = 0x0004;
 constexpr uint64_t kCompSolid = 0x0040;
-constexpr uint64_t kExtraCrypt = 0x01, kExtraRedir = 0x05;
+constexpr uint64_t kExtraCrypt = 0x01, kExtraHash = 0x02, kExtraRedir = 0x05;
+constexpr uint64_t kCryptPswCheck = 0x0001, kCryptTweakedChecksums = 0x0002;
+constexpr uint64_t kHashBlake2sp = 0;
 constexpr uint64_t kRedirUnixSymlink = 1, kRedirWinSymlink = 2;
 constexpr uint64_t kEndfl5NextVolume = 0x0001;
 
@@ -158,9 +160,28 @@ Bytes Rar5Record(uint64_t type, const Bytes& data) {
   return r + inner;
 }
 
-Bytes Rar5Extra(const ArchiveInfo& info, const RarEntry& e) {
+// Encryption parameters as the file record and the archive encryption header
+// both start: version (0 = AES-256), flags, log2 of the key derivation rounds,
+// salt, [IV], password check value.
+Bytes CryptFields(const rar5::Keys& k, const rar5::Iv* iv, uint64_t flags) {
+  Bytes c;
+  PutVint(c, 0);
+  PutVint(c, flags | kCryptPswCheck);
+  Put8(c, static_cast<uint8_t>(k.kdfLog2));
+  c.append(reinterpret_cast<const char*>(k.salt.data()), k.salt.size());
+  if (iv) c.append(reinterpret_cast<const char*>(iv->data()), iv->size());
+  c.append(reinterpret_cast<const char*>(k.check.data()), k.check.size());
+  return c;
+}
+
+Bytes Rar5Extra(const ArchiveInfo& info, const EntryPart& p) {
+  const RarEntry& e = *p.entry;
   Bytes extra;
-  if (e.encrypted) {
+  if (p.crypt) {
+    // The stored checksums are tweaked with the key, so that they tell
+    // nothing about the plain contents.
+    extra += Rar5Record(kExtraCrypt, CryptFields(*p.crypt->keys, &p.crypt->iv, kCryptTweakedChecksums));
+  } else if (e.encrypted) {
     Bytes c;
     PutVint(c, 0);                 // encryption version: AES-256
     PutVint(c, 0x01);              // a password check value follows
@@ -169,6 +190,12 @@ Bytes Rar5Extra(const ArchiveInfo& info, const RarEntry& e) {
     c += std::string(16, '\x17');  // initialisation vector
     c += std::string(12, '\x42');  // password check value
     extra += Rar5Record(kExtraCrypt, c);
+  }
+  if (p.blake2) {
+    Bytes h;
+    PutVint(h, kHashBlake2sp);
+    h.append(reinterpret_cast<const char*>(p.blake2->data()), p.blake2->size());
+    extra += Rar5Record(kExtraHash, h);
   }
   if (!e.linkTarget.empty()) {
     Bytes r;
@@ -198,13 +225,14 @@ Bytes Rar5File(const ArchiveInfo& info, const EntryPart& p) {
   uint64_t flags = 0;
   if (p.splitBefore) flags |= kHfl5SplitBefore;
   if (p.splitAfter) flags |= kHfl5SplitAfter;
-  const Bytes extra = Rar5Extra(info, e);
+  const Bytes extra = Rar5Extra(info, p);
   // Readers expect the data size field in every file header, even when 0.
   Bytes body = Rar5Head(kType5File, flags, extra, p.partSize, true);
   std::optional<uint32_t> crc;
-  if (!e.isDir) crc = p.crc;
+  if (!e.isDir && !p.blake2) crc = p.crc;
   body += Rar5FileFields(e.isDir ? kFhfl5Directory : 0, p.unpackedSize, Attributes(info.host, e),
-                         static_cast<uint32_t>(e.mtime), crc, p.solid ? kCompSolid : 0, info.host, e.name);
+                         static_cast<uint32_t>(e.mtime), crc, p.compression | (p.solid ? kCompSolid : 0), info.host,
+                         e.name);
   body += extra;
   return SealRar5(body, p.breakHeaderCrc);
 }
@@ -225,6 +253,12 @@ Bytes Signature(Format format) { return format == Format::Rar4 ? Bytes(kRar4Sign
 Bytes PreMainBlock(const ArchiveInfo& info) {
   if (info.format == Format::Rar4 || !info.encryptedHeaders) return {};
   Bytes body;
+  if (info.headerKeys) {
+    PutVint(body, kType5Crypt);
+    PutVint(body, 0);  // header flags
+    body += CryptFields(*info.headerKeys, nullptr, 0);
+    return SealRar5(body);
+  }
   PutVint(body, kType5Crypt);
   PutVint(body, 0);     // header flags
   PutVint(body, 0);     // encryption version
@@ -298,6 +332,18 @@ Bytes EndBlock(const ArchiveInfo& info, size_t volumeIndex, bool lastVolume) {
   PutVint(body, 0);
   PutVint(body, lastVolume ? 0 : kEndfl5NextVolume);
   return SealRar5(body);
+}
+
+Bytes Protect(const ArchiveInfo& info, const Bytes& block) {
+  if (!info.headerKeys || block.empty()) return block;
+  const rar5::Iv iv = rar5::RandomIv();
+  return Bytes(reinterpret_cast<const char*>(iv.data()), iv.size()) + rar5::EncryptPadded(*info.headerKeys, iv, block);
+}
+
+uint64_t CompressionInfo(int method, uint64_t dictionary) {
+  unsigned log = 0;
+  while ((uint64_t{128} << 10 << log) < dictionary) ++log;
+  return static_cast<uint64_t>(method) << 7 | static_cast<uint64_t>(log) << 10;
 }
 
 }  // namespace rarwriter::blocks

@@ -1,10 +1,13 @@
 #pragma once
-// Byte-level encoding of the RAR 4 and RAR 5 blocks the stored-archive writer
-// emits. Every function returns a complete block (header CRC included); the
-// writer decides where the blocks go.
+// Byte-level encoding of the RAR 4 and RAR 5 blocks the writer emits. Every
+// function returns a complete block (header CRC included); the writer decides
+// where the blocks go.
+#include "tools/Rar5Crypt.h"
 #include "tools/RarWriter.h"
 
+#include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace rarwriter::blocks {
@@ -22,6 +25,13 @@ struct ArchiveInfo {
   bool newNumbering = false;
   bool solid = false;
   bool encryptedHeaders = false;
+  const rar5::Keys* headerKeys = nullptr;  // RAR 5 headers encrypted for real
+};
+
+// An entry whose data is encrypted for real: its key and the IV of its data.
+struct CryptRecord {
+  const rar5::Keys* keys = nullptr;
+  rar5::Iv iv{};
 };
 
 // One piece of an entry: the whole entry, or the part of a split entry that
@@ -35,6 +45,9 @@ struct EntryPart {
   bool splitAfter = false;
   bool solid = false;  // continues the solid stream of earlier entries
   bool breakHeaderCrc = false;
+  uint64_t compression = 0;                       // RAR 5 method and dictionary bits
+  std::optional<std::array<uint8_t, 32>> blake2;  // a hash record instead of the CRC
+  const CryptRecord* crypt = nullptr;
 };
 
 Bytes Signature(Format format);
@@ -44,6 +57,12 @@ Bytes MainBlock(const ArchiveInfo& info, size_t volumeIndex);
 Bytes CommentBlock(const ArchiveInfo& info, const std::string& comment);
 Bytes FileBlock(const ArchiveInfo& info, const EntryPart& part);
 Bytes EndBlock(const ArchiveInfo& info, size_t volumeIndex, bool lastVolume);
+// A header block as it goes into the archive: with RAR 5 header encryption,
+// a fresh IV followed by the block encrypted (padded to whole AES blocks).
+Bytes Protect(const ArchiveInfo& info, const Bytes& block);
+// RAR 5 compression information: the method (0 stores, 1-5) and the
+// dictionary size.
+uint64_t CompressionInfo(int method, uint64_t dictionary);
 
 // MS-DOS date and time of `unixTime` in local time (1980-01-01 at the earliest).
 uint32_t DosTime(int64_t unixTime);

@@ -1,12 +1,21 @@
-// rarwrite: packs files into a stored RAR archive or volume set.
+// rarwrite: packs files into a RAR archive or volume set.
 //
 //   rarwrite [--rar4|--rar5] [--volume-size N[k|m|g]] [--naming part|old|numeric]
-//            [--comment TEXT] OUTPUT_BASE FILE...
+//            [--comment TEXT] [--compress] [--level 1-5] [--solid] [--dict N[k|m|g]]
+//            [--blake2] [--password P [--encrypt-headers]] OUTPUT_BASE FILE...
+//   rarwrite --bench-data N[k|m|g] [options] OUTPUT_BASE
 //
 // OUTPUT_BASE is the path of the set without extension ("out/demo" gives
 // out/demo.rar, or out/demo.part1.rar … with a volume size). Each FILE is
-// stored under its own name; a folder is stored with everything below it.
+// packed under its own name; a folder is packed with everything below it.
+// RAR 5 data is stored unless --compress or --level is given (--compress is
+// level 3); --solid makes one compressed stream of all files; --password
+// encrypts every file with AES-256, and --encrypt-headers the headers too.
+// --bench-data N writes about N bytes of mixed benchmark files (text,
+// executables, compressed media) into OUTPUT_BASE-data/ and packs those,
+// compressed at level 2 unless --level says otherwise.
 // The volume paths are printed one per line.
+#include "tools/BenchData.h"
 #include "tools/RarWriter.h"
 
 #include <sys/stat.h>
@@ -25,8 +34,10 @@ using namespace rarwriter;
 namespace {
 
 int Usage() {
-  std::cerr << "usage: rarwrite [--rar4|--rar5] [--volume-size N[k|m|g]] "
-               "[--naming part|old|numeric] [--comment TEXT] OUTPUT_BASE FILE...\n";
+  std::cerr << "usage: rarwrite [--rar4|--rar5] [--volume-size N[k|m|g]] [--naming part|old|numeric]\n"
+               "                [--comment TEXT] [--compress] [--level 1-5] [--solid] [--dict N[k|m|g]]\n"
+               "                [--blake2] [--password P [--encrypt-headers]] OUTPUT_BASE FILE...\n"
+               "       rarwrite --bench-data N[k|m|g] [options] OUTPUT_BASE\n";
   return 2;
 }
 
@@ -74,6 +85,7 @@ void Add(std::vector<RarEntry>& out, const fs::path& path, const std::string& na
 
 int main(int argc, char** argv) {
   RarOptions options;
+  uint64_t benchBytes = 0;
   std::vector<std::string> args;
   try {
     for (int i = 1; i < argc; ++i) {
@@ -90,6 +102,23 @@ int main(int argc, char** argv) {
         options.volumeSize = ParseSize(value());
       else if (a == "--comment")
         options.comment = value();
+      else if (a == "--compress")
+        options.method = options.method ? options.method : 3;
+      else if (a == "--level") {
+        options.method = std::stoi(value());
+        if (options.method < 1 || options.method > 5) throw std::invalid_argument("the level is 1 to 5");
+      } else if (a == "--solid")
+        options.solid = true;
+      else if (a == "--dict")
+        options.dictionary = ParseSize(value());
+      else if (a == "--blake2")
+        options.hash = Hash::Blake2;
+      else if (a == "--password")
+        options.password = value();
+      else if (a == "--encrypt-headers")
+        options.encryptedHeaders = true;
+      else if (a == "--bench-data")
+        benchBytes = ParseSize(value());
       else if (a == "--naming") {
         std::string n = value();
         if (n == "part")
@@ -110,11 +139,19 @@ int main(int argc, char** argv) {
     std::cerr << "rarwrite: " << e.what() << "\n";
     return Usage();
   }
-  if (args.size() < 2) return Usage();
+  if (benchBytes ? args.size() != 1 : args.size() < 2) return Usage();
+  if (options.encryptedHeaders && options.password.empty()) {
+    std::cerr << "rarwrite: --encrypt-headers needs --password\n";
+    return Usage();
+  }
 
   try {
     const fs::path base(args[0]);
     std::vector<RarEntry> entries;
+    if (benchBytes) {
+      entries = WriteBenchFiles(base.string() + "-data", benchBytes);
+      if (options.method == 0) options.method = 2;  // 1 GB in about a minute of CPU time
+    }
     for (size_t i = 1; i < args.size(); ++i) {
       fs::path p(args[i]);
       std::string name = p.lexically_normal().filename().string();
