@@ -1,7 +1,7 @@
 // make-demo-release FOLDER: writes a small, complete demo release into FOLDER
-// (created if needed): block-art .nfo, a disc image packed into a RAR volume
-// set with old-style names, and the SFV file listing the volumes with an
-// upload-site comment. Everything in it is generated here.
+// (created if needed): block-art .nfo, a disc image compressed into a RAR 5
+// volume set with old-style names, and the SFV file listing the volumes with
+// an upload-site comment. Everything in it is generated here.
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -85,6 +85,55 @@ std::string NfoText() {
   return nfo;
 }
 
+// A disc image laid out like an ISO 9660 one (system area, volume
+// descriptors, then 2 KB sectors of file data) and mixed like a real one:
+// text, program data, already-compressed media and zero padding, so that it
+// compresses about as well.
+std::string DiscImage() {
+  constexpr size_t kSector = 2048;
+  std::string image(16 * kSector, '\0');
+  std::string primary(kSector, '\0');
+  primary.replace(0, 7,
+                  "\x01"
+                  "CD001"
+                  "\x01");
+  primary.replace(8, 32, "LUMESKAR                        ");
+  primary.replace(40, 32, "LUMESKAR_DEMO                   ");
+  std::string terminator(kSector, '\0');
+  terminator.replace(0, 7,
+                     "\xFF"
+                     "CD001"
+                     "\x01");
+  image += primary + terminator;
+
+  // A manual: numbered sections of a few dozen sentences.
+  static constexpr const char* kWords[] = {"the",  "demo",    "release", "disc",   "image", "volume", "check",
+                                           "file", "extract", "folder",  "viewer", "font",  "block",  "art",
+                                           "and",  "of",      "to",      "with",   "each",  "every"};
+  uint64_t pick = 0;
+  for (int section = 1; image.size() < 3'500'000; ++section) {
+    image += "\r\nSection " + std::to_string(section) + "\r\n\r\n";
+    for (int sentence = 0; sentence < 40; ++sentence) {
+      const std::string r = rarwriter::PatternBytes(437, pick++ * 16, 16);
+      std::string line = "It";
+      for (int w = 0; w < 6 + static_cast<unsigned char>(r[0]) % 10; ++w)
+        line += std::string(" ") + kWords[static_cast<unsigned char>(r[1 + w % 15]) % 20];
+      image += line + ".\r\n";
+    }
+  }
+  // Program data: records of counters and flags.
+  for (uint32_t i = 0; image.size() < 5'500'000; ++i) {
+    char record[32];
+    std::snprintf(record, sizeof record, "REC%08X%04X%08X", i, i % 97, i * 2654435761u);
+    image.append(record, 24);
+    image.append(8, static_cast<char>(i % 3));
+  }
+  // Media and padding.
+  image += rarwriter::PatternBytes(437, 0, 2'000'000);
+  image.resize((image.size() / kSector + 512) * kSector, '\0');
+  return image;
+}
+
 bool WriteText(const std::filesystem::path& path, const std::string& text) {
   std::ofstream out(path, std::ios::binary);
   out << text;
@@ -112,13 +161,14 @@ int main(int argc, char** argv) {
   try {
     fs::create_directories(folder);
     std::vector<rarwriter::RarEntry> entries = {
-        rarwriter::Pattern("lumeskar-demo.iso", 6'000'000, 437),
+        rarwriter::File("lumeskar-demo.iso", DiscImage()),
         rarwriter::File("lumeskar-demo.nfo", NfoText()),
     };
     rarwriter::RarOptions options;
-    options.format = rarwriter::Format::Rar4;
+    options.format = rarwriter::Format::Rar5;
+    options.method = 3;
     options.naming = rarwriter::Naming::Old;
-    options.volumeSize = 2'000'000;
+    options.volumeSize = 1'000'000;
     std::vector<std::string> volumes = rarwriter::WriteRar(folder.string(), "lsk-demo", entries, options);
 
     std::string sfv =
