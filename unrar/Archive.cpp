@@ -25,9 +25,9 @@ namespace unrar {
 
 namespace {
 
-const uint64_t kCommentLimit = 256 * 1024;    // longer comments are cut
-const uint64_t kLinkTargetLimit = 64 * 1024;  // RAR 4 symlink data
-const uint64_t kMaxDictKiB = 64 * 1024;       // largest window libarchive decodes
+const uint64_t kCommentLimit = 256 * 1024;        // longer comments are cut
+const uint64_t kLinkTargetLimit = 64 * 1024;      // RAR 4 symlink data
+const uint64_t kMaxDictKiB = uint64_t(64) << 20;  // the format's largest dictionary, 64 GiB
 const size_t kMaxVolumes = 100000;
 const size_t kNameBuffer = 2048;  // volume name buffer handed to callbacks
 // Stored data moves in chunks that stay in the CPU's second-level cache
@@ -65,7 +65,7 @@ void Archive::setPassword(const char* password) { keys_.setPassword(password ? p
 
 // Opens a volume; a name that differs from the file's only in letter case
 // is replaced by the file's own, so the name reported in the header records
-// and handed to libarchive is one that opens.
+// is one that opens.
 int Archive::openVolume(std::string& path, int& fd, uint64_t& size) {
   std::string name = path;
   fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
@@ -340,8 +340,10 @@ int Archive::continueEntry() {
     partPos_ = b.dataOffset;
     partLeft_ = b.dataSize;
     partSplitAfter_ = b.file.splitAfter;
-    entry_.crc = b.file.crc;  // the last part holds the whole file's CRC
+    entry_.crc = b.file.crc;  // the last part holds the whole file's CRC or hash
     entry_.hasCrc = b.file.hasCrc;
+    entry_.hashType = b.file.hashType;
+    memcpy(entry_.blake2, b.file.blake2, sizeof entry_.blake2);
     return 0;
   }
 }
@@ -421,7 +423,6 @@ int Archive::readHeader() {
       // Only the set's first volume may begin with the tail of a file
       // from a volume before it; anywhere else a volume is out of order.
       if (!startOfSet) return ERAR_BAD_DATA;
-      if (!rar5_) ordinal_ = listed_++;  // libarchive lists such a tail for RAR 4 only
       if (mode_ == RAR_OM_LIST) {
         if (int s = skipEntry()) return s;
         haveEntry_ = false;
@@ -429,7 +430,6 @@ int Archive::readHeader() {
       }
       return 0;
     }
-    ordinal_ = listed_++;
     return 0;
   }
 }
@@ -504,43 +504,27 @@ int Archive::pump(const DataSink& sink, uint64_t& produced) {
     return 0;
   }
 
-  if (!rar5_) return unpack4(counted, limit);
-  if (crypt_) return ERAR_UNKNOWN_FORMAT;  // libarchive reads the volumes itself and cannot decrypt
-
-  // Walk the rest of the entry first: every volume it spans is then present
-  // and in order before libarchive reads it, and the final CRC is known.
-  if (int r = skipEntry()) return r;
-  std::vector<std::string> vols = volumes_;
-  for (std::string name = vols.back(); (flags_ & ROADF_VOLUME) && vols.size() < kMaxVolumes;) {
-    name = nextVolumeName(name, flags_ & ROADF_NEWNUMBERING);
-    struct stat st;
-    if (stat(name.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) break;
-    vols.push_back(name);
-  }
-  if (!decoder_ || decoder_->volumes().size() < volumes_.size() ||
-      !std::equal(volumes_.begin(), volumes_.end(), decoder_->volumes().begin()))
-    decoder_ = std::make_unique<Decoder>(vols, firstOffset_);
-  // libarchive lists a versioned file as "name;version".
-  const std::string listed = entry_.hasVersion ? entry_.name + ";" + std::to_string(entry_.version) : entry_.name;
-  return decoder_->decode(ordinal_, listed, limit, counted);
+  return unpackData(counted, limit);
 }
 
-// RAR 1.5-4 compressed data, decoded by our own decoders as the packed
-// bytes are read (across volumes). A solid entry continues the stream of
-// the entry before it, so it decodes only after that one decoded cleanly.
-int Archive::unpack4(const DataSink& sink, uint64_t limit) {
+// Compressed data, decoded as the packed bytes are read (across volumes).
+// A solid entry continues the stream of the entry before it, so it decodes
+// only after that one decoded cleanly.
+int Archive::unpackData(const DataSink& sink, uint64_t limit) {
   const int family = unpackFamily(entry_.unpVer);
   if (!family) return ERAR_UNKNOWN_FORMAT;
+  const uint64_t dictBytes = entry_.dictKiB * 1024;
   const bool continues = entry_.solid;
   if (continues && (!unpacker_ || unpackerFamily_ != family || !streamIntact_)) {
     streamIntact_ = false;
     return ERAR_BAD_DATA;  // the stream before this entry is missing or damaged
   }
   if (!unpacker_ || unpackerFamily_ != family) {
-    unpacker_ = makeUnpacker(entry_.unpVer, size_t(entry_.dictKiB) * 1024);
+    unpacker_ = makeUnpacker(entry_.unpVer, size_t(dictBytes));
     unpackerFamily_ = family;
     if (!unpacker_) return ERAR_UNKNOWN_FORMAT;
   }
+  unpacker_->setDictionary(dictBytes);
   // The read buffer need not be larger than the packed data (small entries
   // are common in solid archives).
   const size_t block = size_t(std::clamp<uint64_t>(entry_.packSize, 4 << 10, 64 << 10));
@@ -550,11 +534,11 @@ int Archive::unpack4(const DataSink& sink, uint64_t limit) {
   return r;
 }
 
-// In a solid RAR 4 archive every entry's data continues the stream, so an
-// entry that is skipped is still decoded (without writing) for the next.
+// In a solid archive every entry's data continues the stream, so an entry
+// that is skipped is still decoded (without writing) for the next.
 bool Archive::decodesWhenSkipped() const {
-  return mode_ == RAR_OM_EXTRACT && !rar5_ && (flags_ & ROADF_SOLID) && entry_.method != 0 && !entry_.directory &&
-         !orphan_ && (!entry_.encrypted || keys_.hasPassword());
+  return mode_ == RAR_OM_EXTRACT && (flags_ & ROADF_SOLID) && entry_.method != 0 && !entry_.directory && !orphan_ &&
+         (!entry_.encrypted || keys_.hasPassword());
 }
 
 int Archive::process(int operation, const char* destPath, const char* destName) {
@@ -579,8 +563,8 @@ int Archive::extract(int operation, const char* destPath, const char* destName) 
   if (entry_.encrypted)
     if (int r = startDecryption()) return r;
   const bool compressed = entry_.method != 0;
-  if (entry_.method > 5 || (compressed && rar5_ && (entry_.algoVersion != 0 || entry_.dictKiB > kMaxDictKiB)))
-    return ERAR_UNKNOWN_FORMAT;
+  if (entry_.method > 5 || (compressed && rar5_ && entry_.algoVersion > 1)) return ERAR_UNKNOWN_FORMAT;
+  if (compressed && entry_.dictKiB > kMaxDictKiB) return ERAR_LARGE_DICT;
 
   const bool writing = operation == RAR_EXTRACT;
   Target target;
@@ -614,11 +598,10 @@ int Archive::extract(int operation, const char* destPath, const char* destName) 
   if (writing && !symlink)
     if (int r = out.create(target)) return r;
   uint32_t crc = 0;
-  // A RAR 5 entry may carry a BLAKE2sp hash instead of a CRC; libarchive
-  // checks it for compressed data only. Split entries are left to their
-  // parts' checks.
+  // A RAR 5 entry may carry a BLAKE2sp hash instead of a CRC. The last
+  // part of a split entry holds the whole file's.
   std::optional<Blake2sp> blake2;
-  if (entry_.hashType == RAR_HASH_BLAKE2 && !compressed && !entry_.splitBefore && !entry_.splitAfter) blake2.emplace();
+  if (entry_.hashType == RAR_HASH_BLAKE2) blake2.emplace();
   auto sink = [&](const uint8_t* data, size_t size) -> int {
     crc = crc32(crc, data, size);
     if (blake2) blake2->update(data, size);
@@ -682,6 +665,7 @@ int Archive::startDecryption() {
 bool Archive::checksumsMatch(uint32_t crc, const uint8_t* blake2) const {
   if (entry_.hasCrc && (macKey_ ? rar5MacCrc(*macKey_, crc) : crc) != entry_.crc) return false;
   if (!blake2) return true;
+  if (entry_.hashType != RAR_HASH_BLAKE2) return false;  // the last part of a split entry has none
   uint8_t mac[32];
   if (macKey_) {
     rar5MacHash(*macKey_, blake2, mac);

@@ -7,7 +7,6 @@
 
 #include "unrar/Blocks.h"
 #include "unrar/CryptKeys.h"
-#include "unrar/Decoder.h"
 #include "unrar/Unpacker.h"
 #include "unrar/unrar.h"
 
@@ -57,7 +56,7 @@ class Archive {
   bool checksumsMatch(uint32_t crc, const uint8_t* blake2) const;
   int readComment(uint64_t pos);
   int pump(const DataSink& sink, uint64_t& produced);
-  int unpack4(const DataSink& sink, uint64_t limit);
+  int unpackData(const DataSink& sink, uint64_t limit);
   bool decodesWhenSkipped() const;
   int extract(int operation, const char* destPath, const char* destName);
   int emitData(const uint8_t* data, size_t size);
@@ -94,11 +93,8 @@ class Archive {
   FileHeader entry_;
   bool partSplitAfter_ = false;
   uint64_t partPos_ = 0, partLeft_ = 0;
-  size_t ordinal_ = 0;  // entry's position among listed file headers
-  size_t listed_ = 0;
 
-  std::unique_ptr<Decoder> decoder_;    // RAR 5 compressed data (libarchive)
-  std::unique_ptr<Unpacker> unpacker_;  // RAR 1.5-4 compressed data
+  std::unique_ptr<Unpacker> unpacker_;  // the compressed data's decoder
   int unpackerFamily_ = 0;
   bool streamIntact_ = false;  // the solid stream so far decoded without error
 };

@@ -1,5 +1,5 @@
 // Bit-level reading of an entry's packed data, most significant bit first,
-// as every RAR 1.5-4 decoder reads it. The packed bytes are pulled from a
+// as every RAR decoder reads it. The packed bytes are pulled from a
 // source in blocks (across volume boundaries: the source hides them), so
 // memory stays bounded whatever the entry's size.
 //
@@ -95,6 +95,8 @@ class BitInput {
   int error() const { return error_; }
   // Packed bytes consumed so far (whole bytes).
   uint64_t consumed() const { return base_ + pos_; }
+  // Bits consumed so far.
+  uint64_t bitPosition() const { return consumed() * 8 + bit_; }
 
  private:
   static constexpr size_t kPad = 64;

@@ -104,7 +104,9 @@ bool parseFile(ByteCursor& c, Block& b) {
   f.algoVersion = unsigned(comp & 0x3F);
   f.solid = comp & 0x40;
   f.method = unsigned((comp >> 7) & 7);
+  // 128 KiB << n; algorithm version 1 adds n/32 parts of that size.
   f.dictKiB = f.directory ? 0 : uint64_t(128) << ((comp >> 10) & 0x1F);
+  if (f.algoVersion == 1) f.dictKiB += f.dictKiB / 32 * ((comp >> 15) & 0x1F);
   f.unpVer = f.algoVersion == 0 ? 50 : 70;
   f.hostOs = host == 0 ? 2 : 3;
   f.unixMode = host == 1;

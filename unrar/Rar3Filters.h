@@ -12,7 +12,7 @@
 #include <deque>
 #include <vector>
 
-#include "unrar/Decoder.h"
+#include "unrar/DataSink.h"
 #include "unrar/LzWindow.h"
 
 namespace unrar {

@@ -4,6 +4,7 @@
 #include "unrar/Unpack15.h"
 #include "unrar/Unpack20.h"
 #include "unrar/Unpack29.h"
+#include "unrar/Unpack50.h"
 
 namespace unrar {
 
@@ -14,6 +15,8 @@ int unpackFamily(unsigned unpVer) {
     case 26: return 20;
     case 29:
     case 36: return 29;
+    case 50: return 50;
+    case 70: return 70;
     default: return 0;
   }
 }
@@ -23,7 +26,9 @@ std::unique_ptr<Unpacker> makeUnpacker(unsigned unpVer, size_t dictBytes) {
     case 15: return std::make_unique<Unpack15>(dictBytes);
     case 20: return std::make_unique<Unpack20>(dictBytes);
     case 29: return std::make_unique<Unpack29>(dictBytes);
-    default: return nullptr;  // the decoders join here as they are built
+    case 50: return std::make_unique<Unpack50>(dictBytes, false);
+    case 70: return std::make_unique<Unpack50>(dictBytes, true);
+    default: return nullptr;
   }
 }
 

@@ -1,5 +1,6 @@
-// Decoders of RAR 1.5-4 compressed data (unpack versions 15, 20, 26, 29 and
-// 36), behind one interface. One decoder serves a whole archive, so the
+// Decoders of RAR compressed data (unpack versions 15, 20, 26, 29 and 36 of
+// RAR 1.5-4; 50 and 70 of RAR 5, algorithm versions 0 and 1), behind one
+// interface. One decoder serves a whole archive, so the
 // state of a solid stream (window, tables, models) carries from entry to
 // entry, across volumes too.
 #pragma once
@@ -11,7 +12,7 @@
 #include <vector>
 
 #include "unrar/BitInput.h"
-#include "unrar/Decoder.h"
+#include "unrar/DataSink.h"
 
 namespace unrar {
 
@@ -25,6 +26,10 @@ class Unpacker {
   // decoder does not have, ERAR_NO_MEMORY, or the source's or sink's code.
   // After a failure the next entry must not be solid with this one.
   virtual int unpack(BitInput& in, uint64_t size, bool solid, const DataSink& sink) = 0;
+  // An entry that continues the stream may declare a larger dictionary
+  // than the stream's first one; decoders whose window follows the
+  // dictionary take it.
+  virtual void setDictionary(uint64_t /*dictBytes*/) {}
 };
 
 // The decoder for `unpVer` with a window of at least `dictBytes`; null for
