@@ -410,9 +410,24 @@ TEST(UnrarFailures, HardLinksAndCopiesOfEarlierEntries) {
 
 namespace {
 
-// A one-file stored RAR 5 archive whose entry carries a BLAKE2sp hash and no
-// CRC-32 (the writer only makes CRC-32 entries).
-std::string blake2Archive(const std::string& name, const std::string& data, const uint8_t hash[32]) {
+uint32_t rar5Crc(const std::string& s) { return Crc32(0, s.data(), s.size()); }
+
+std::string blake2Of(const std::string& data) {
+  unrar::Blake2sp h;
+  h.update(reinterpret_cast<const uint8_t*>(data.data()), data.size());
+  std::string out(32, '\0');
+  h.final(reinterpret_cast<uint8_t*>(out.data()));
+  return out;
+}
+
+// A stored RAR 5 archive of one file whose entry carries a BLAKE2sp hash and
+// no CRC-32 (the writer only makes CRC-32 entries), split over `volumes`
+// volumes. Every part but the last carries the hash of its own bytes, the
+// last the whole file's. `damagedVolume` has one bit of its part flipped
+// after the hashes were taken. `wholeHash`, when given, stands in for the
+// whole file's hash.
+std::vector<std::string> blake2Volumes(const std::string& name, const std::string& data, size_t volumes = 1,
+                                       int damagedVolume = -1, const std::string& wholeHash = {}) {
   auto vint = [](std::string& out, uint64_t v) {
     do {
       out += char((v & 0x7F) | (v > 0x7F ? 0x80 : 0));
@@ -423,31 +438,46 @@ std::string blake2Archive(const std::string& name, const std::string& data, cons
     std::string sized;
     vint(sized, body.size());
     sized += body;
-    uint32_t crc = Crc32(0, sized.data(), sized.size());
+    uint32_t crc = rar5Crc(sized);
     std::string out;
     for (int i = 0; i < 4; ++i) out += char(crc >> (8 * i));
     return out + sized;
   };
-  std::string record(1, '\x02');  // hash record: BLAKE2sp
-  record += '\0';
-  record.append(reinterpret_cast<const char*>(hash), 32);
-  std::string extra;
-  vint(extra, record.size());
-  extra += record;
-  std::string file;
-  vint(file, 2);     // file header
-  vint(file, 0x03);  // extra area and data follow
-  vint(file, extra.size());
-  vint(file, data.size());
-  vint(file, 0);  // no time, no CRC-32
-  vint(file, data.size());
-  vint(file, 0644);
-  vint(file, 0);  // stored
-  vint(file, 1);  // Unix host
-  vint(file, name.size());
-  file += name + extra;
-  return std::string("Rar!\x1a\x07\x01\x00", 8) + block(std::string("\x01\x00\x00", 3)) + block(file) + data +
-         block(std::string("\x05\x00\x00", 3));
+  std::vector<std::string> out;
+  const size_t partSize = (data.size() + volumes - 1) / volumes;
+  for (size_t v = 0; v < volumes; ++v) {
+    const bool last = v + 1 == volumes;
+    std::string part = data.substr(v * partSize, last ? std::string::npos : partSize);
+    std::string record(1, '\x02');  // hash record: BLAKE2sp
+    record += '\0';
+    record += !last ? blake2Of(part) : wholeHash.empty() ? blake2Of(data) : wholeHash;
+    std::string extra;
+    vint(extra, record.size());
+    extra += record;
+    std::string file;
+    vint(file, 2);  // file header: extra area and data follow, split before and after
+    vint(file, 0x03 | (v > 0 ? 0x08 : 0) | (last ? 0 : 0x10));
+    vint(file, extra.size());
+    vint(file, part.size());
+    vint(file, 0);  // no time, no CRC-32
+    vint(file, data.size());
+    vint(file, 0644);
+    vint(file, 0);  // stored
+    vint(file, 1);  // Unix host
+    vint(file, name.size());
+    file += name + extra;
+    std::string main("\x01\x00", 2);  // main header: a volume, numbered after the first
+    vint(main, volumes == 1 ? 0 : v == 0 ? 0x01 : 0x03);
+    if (v > 0) vint(main, v);
+    if (int(v) == damagedVolume) part[part.size() / 2] ^= 0x10;
+    out.push_back(std::string("Rar!\x1a\x07\x01\x00", 8) + block(main) + block(file) + part +
+                  block(std::string("\x05\x00", 2) + char(last ? 0 : 1)));
+  }
+  return out;
+}
+
+std::string blake2Archive(const std::string& name, const std::string& data, const uint8_t hash[32]) {
+  return blake2Volumes(name, data, 1, -1, std::string(reinterpret_cast<const char*>(hash), 32))[0];
 }
 
 }  // namespace
@@ -534,4 +564,28 @@ TEST(UnrarFailures, CorruptCompressedDataFailsCleanly) {
     EXPECT_NE(r.codes[0], 0) << op;
   }
   EXPECT_TRUE(!std::filesystem::exists(dir / "out") || std::filesystem::is_empty(dir / "out"));
+}
+
+// An entry split over volumes is checked against every hash the volumes
+// carry: one flipped bit in any part fails it, and no file is left.
+TEST(UnrarFailures, Blake2HashOfSplitEntries) {
+  TempDir dir;
+  std::string data;
+  for (int i = 0; i < 3000; ++i) data += "line " + std::to_string(i) + "\n";
+  for (int damaged : {-1, 0, 1, 2}) {
+    SCOPED_TRACE(damaged);
+    const fs::path folder = dir / ("set" + std::to_string(damaged + 1));
+    fs::create_directories(folder / "out");
+    std::vector<std::string> volumes = blake2Volumes("split.txt", data, 3, damaged);
+    for (size_t v = 0; v < volumes.size(); ++v)
+      writeFile(folder / ("x.part" + std::to_string(v + 1) + ".rar"), volumes[v]);
+    const int expected = damaged < 0 ? 0 : ERAR_BAD_DATA;
+    EXPECT_EQ(runArchive(folder / "x.part1.rar", RAR_TEST, "").codes, std::vector<int>{expected});
+    EXPECT_EQ(runArchive(folder / "x.part1.rar", RAR_EXTRACT, folder / "out").codes, std::vector<int>{expected});
+    EXPECT_EQ(listTree(folder / "out"),
+              damaged < 0 ? std::vector<std::string>{"split.txt"} : std::vector<std::string>{});
+    if (damaged < 0) {
+      EXPECT_EQ(readFile(folder / "out/split.txt"), data);
+    }
+  }
 }
