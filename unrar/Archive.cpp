@@ -67,11 +67,13 @@ void Archive::setPassword(const char* password) { keys_.setPassword(password ? p
 // is replaced by the file's own, so the name reported in the header records
 // is one that opens.
 int Archive::openVolume(std::string& path, int& fd, uint64_t& size) {
+  // Opened without blocking: a FIFO or a device in a volume's place is
+  // refused below instead of waiting for a writer.
   std::string name = path;
-  fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+  fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0 && errno == ENOENT) {
     name = findIgnoringCase(path);
-    if (!name.empty()) fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+    if (!name.empty()) fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   }
   if (fd < 0) return ERAR_EOPEN;
   struct stat st;

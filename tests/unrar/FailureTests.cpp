@@ -1,6 +1,8 @@
 // Damaged data, missing and misordered volumes, encryption, solid RAR 4,
 // hostile names and comments, through the C API.
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "tests/unrar/UnrarLib.h"
@@ -49,6 +51,54 @@ std::vector<std::string> splitSet(const TempDir& dir, Format format, uint64_t si
   RarOptions o = opts(format);
   o.volumeSize = size;
   return WriteRar(dir.path(), "s", {File("first", "1"), Pattern("p.bin", 150'000, 9), File("last", "z")}, o);
+}
+
+void putVint(std::string& out, uint64_t v) {
+  do {
+    out += char((v & 0x7F) | (v > 0x7F ? 0x80 : 0));
+    v >>= 7;
+  } while (v);
+}
+
+// A RAR 5 block: its CRC-32, its size, then `body` (type, flags, fields).
+std::string rar5Block(const std::string& body) {
+  std::string sized;
+  putVint(sized, body.size());
+  sized += body;
+  uint32_t crc = Crc32(0, sized.data(), sized.size());
+  std::string out;
+  for (int i = 0; i < 4; ++i) out += char(crc >> (8 * i));
+  return out + sized;
+}
+
+// Runs `body` in a child process that is killed after a few seconds, so a
+// hang fails the test instead of stopping it. `body` returns the child's
+// exit code; `peakKiB` receives the child's peak memory.
+struct ChildResult {
+  bool exited = false;
+  int code = -1;
+  long peakKiB = 0;
+};
+template <class F>
+ChildResult inChild(F body) {
+  pid_t pid = fork();
+  if (pid == 0) {
+    alarm(5);
+    _exit(body());
+  }
+  int status = 0;
+  rusage usage{};
+  wait4(pid, &status, 0, &usage);
+  return {WIFEXITED(status), WIFEXITED(status) ? WEXITSTATUS(status) : -1, usage.ru_maxrss};
+}
+
+// The first error of a run: the open result, else the first failed entry,
+// else the end code.
+int firstError(const RunResult& r) {
+  if (r.openResult) return int(r.openResult);
+  for (int code : r.codes)
+    if (code) return code;
+  return r.endCode == ERAR_END_ARCHIVE ? 0 : r.endCode;
 }
 
 }  // namespace
@@ -155,6 +205,68 @@ TEST(UnrarFailures, VolumesOutOfOrderOrSkipped) {
     ASSERT_GE(r.codes.size(), 2u);
     EXPECT_NE(r.codes[1], 0);
   }
+}
+
+// A FIFO or a device in place of a volume (first, middle or last, in every
+// naming) is an open error at once: nothing blocks on it, and the split
+// entry leaves no file, finished or temporary.
+TEST(UnrarFailures, VolumesThatAreNotRegularFilesAreOpenErrors) {
+  for (Naming naming : {Naming::Part, Naming::Old, Naming::Numeric}) {
+    for (size_t position : {0, 1, 2}) {
+      for (bool fifo : {true, false}) {
+        SCOPED_TRACE(testing::Message() << int(naming) << " volume " << position << (fifo ? " fifo" : " device"));
+        TempDir dir;
+        RarOptions o = opts(Format::Rar5);
+        o.volumeSize = 20'000;
+        o.naming = naming;
+        auto vols = WriteRar(dir.path(), "v", {Pattern("p.bin", 50'000, 3)}, o);
+        ASSERT_EQ(vols.size(), 3u);
+        fs::remove(vols[position]);
+        if (fifo)
+          ASSERT_EQ(mkfifo(vols[position].c_str(), 0600), 0);
+        else
+          fs::create_symlink("/dev/zero", vols[position]);
+        fs::create_directories(dir / "out");
+        ChildResult c = inChild([&] { return firstError(runArchive(vols[0], RAR_EXTRACT, dir / "out")); });
+        EXPECT_TRUE(c.exited);
+        EXPECT_EQ(c.code, ERAR_EOPEN);
+        EXPECT_TRUE(fs::is_empty(dir / "out"));
+      }
+    }
+  }
+}
+
+// A first volume behind a prefix, holding one whole compressed entry,
+// followed by thousands of empty files that carry the next volumes' names:
+// the entry extracts, the set ends at the first empty one with an error,
+// and memory stays small whatever follows.
+TEST(UnrarFailures, ManyEmptyVolumesCostNoMemory) {
+  const fs::path fixture = fs::path(LUMESKAR_SHARED_FIXTURES) / "test_read_format_rar5_compressed.rar";
+  if (!fs::exists(fixture)) GTEST_SKIP() << "no shared fixtures";
+  // The fixture's file block as it is, between a volume's main and end blocks.
+  const std::string archive = readFile(fixture);
+  const size_t file = 24, end = 428;
+  ASSERT_EQ(archive[file + 5], '\x02');
+  ASSERT_EQ(archive[end + 5], '\x05');
+  TempDir dir;
+  writeFile(dir / "x.part0001.rar", std::string(100, 'P') + archive.substr(0, 8) +
+                                        rar5Block(std::string("\x01\x00\x01", 3)) + archive.substr(file, end - file) +
+                                        rar5Block(std::string("\x05\x00\x01", 3)));
+  writeFile(dir / "empty", "");
+  for (int i = 2; i <= 3000; ++i) {
+    char name[32];
+    snprintf(name, sizeof name, "x.part%04d.rar", i);
+    fs::create_hard_link(dir / "empty", dir / name);
+  }
+  fs::create_directories(dir / "out");
+  ChildResult c = inChild([&] {
+    RunResult r = runArchive(dir / "x.part0001.rar", RAR_EXTRACT, dir / "out");
+    return r.codes == std::vector<int>{0} && r.endCode == ERAR_BAD_DATA ? 0 : 1;
+  });
+  EXPECT_TRUE(c.exited);
+  EXPECT_EQ(c.code, 0);
+  EXPECT_LT(c.peakKiB, 100 * 1024);
+  EXPECT_EQ(listTree(dir / "out").size(), 1u);
 }
 
 TEST(UnrarFailures, EncryptedEntriesAndHeaders) {
@@ -410,8 +522,6 @@ TEST(UnrarFailures, HardLinksAndCopiesOfEarlierEntries) {
 
 namespace {
 
-uint32_t rar5Crc(const std::string& s) { return Crc32(0, s.data(), s.size()); }
-
 std::string blake2Of(const std::string& data) {
   unrar::Blake2sp h;
   h.update(reinterpret_cast<const uint8_t*>(data.data()), data.size());
@@ -428,21 +538,8 @@ std::string blake2Of(const std::string& data) {
 // whole file's hash.
 std::vector<std::string> blake2Volumes(const std::string& name, const std::string& data, size_t volumes = 1,
                                        int damagedVolume = -1, const std::string& wholeHash = {}) {
-  auto vint = [](std::string& out, uint64_t v) {
-    do {
-      out += char((v & 0x7F) | (v > 0x7F ? 0x80 : 0));
-      v >>= 7;
-    } while (v);
-  };
-  auto block = [&](const std::string& body) {
-    std::string sized;
-    vint(sized, body.size());
-    sized += body;
-    uint32_t crc = rar5Crc(sized);
-    std::string out;
-    for (int i = 0; i < 4; ++i) out += char(crc >> (8 * i));
-    return out + sized;
-  };
+  auto vint = putVint;
+  auto block = rar5Block;
   std::vector<std::string> out;
   const size_t partSize = (data.size() + volumes - 1) / volumes;
   for (size_t v = 0; v < volumes; ++v) {
