@@ -621,6 +621,9 @@ int Archive::extract(int operation, const char* destPath, const char* destName) 
   const bool intact =
       (entry_.unknownSize || produced == entry_.unpSize) && checksumsMatch(crc, blake2 ? hash : nullptr);
   if (!intact) {
+    // The decoder got through, but what it made is not what was packed:
+    // the stream the next solid entry continues is not intact either.
+    if (compressed) streamIntact_ = false;
     if (writing && !symlink && (opFlags_ & ROADOF_KEEPBROKEN)) out.commit(meta);
     return ERAR_BAD_DATA;
   }

@@ -343,6 +343,109 @@ TEST(UnrarFailures, SolidRar4) {
   EXPECT_EQ(readFile(dir / "out/testdir/LibarchiveAddingTest.html"), readFile(dir / "out/LibarchiveAddingTest.html"));
 }
 
+namespace {
+
+enum class Damage { None, PackedByte, Checksum };
+
+// A RAR 1.5-4 archive marked solid, every file after the first flagged as
+// continuing the stream, and its first file damaged: one packed byte
+// altered, or its stored CRC (the decoder then gets through, and only the
+// check tells). The second file is made empty: no data of its own can go
+// wrong, so only the state of the stream before it decides. Header CRCs
+// match.
+std::string solidWithDamagedFirst(std::string bytes, Damage damage) {
+  size_t p = bytes.find(std::string("Rar!\x1a\x07\x00", 7));
+  if (p == std::string::npos) return {};
+  p += 7;
+  bool first = true, emptied = false;
+  while (p + 7 <= bytes.size()) {
+    auto u16 = [&](size_t at) { return unsigned(uint8_t(bytes[at])) | unsigned(uint8_t(bytes[at + 1])) << 8; };
+    const unsigned type = uint8_t(bytes[p + 2]), flags = u16(p + 3), size = u16(p + 5);
+    if (size < 7) break;
+    const uint32_t data = type == 0x74 || (flags & 0x8000) ? uint32_t(u16(p + 7)) | uint32_t(u16(p + 9)) << 16 : 0;
+    unsigned newFlags = flags;
+    if (type == 0x73) newFlags |= 0x08;  // a solid archive
+    if (type == 0x74 && (flags & 0xE0) != 0xE0 && data > 0) {
+      if (!first) {
+        newFlags |= 0x10;  // continues the stream
+        if (!emptied) bytes.replace(p + 11, 4, std::string(4, '\0')).replace(p + 16, 4, std::string(4, '\0'));
+        emptied = true;
+      } else if (damage == Damage::PackedByte) {
+        bytes[p + size + data / 2] ^= 0x55;
+      } else if (damage == Damage::Checksum) {
+        bytes[p + 16] ^= 0x01;
+      }
+      first = false;
+    }
+    bytes[p + 3] = char(newFlags);
+    const uint32_t crc = Crc32(0, bytes.data() + p + 2, size - 2);
+    bytes[p] = char(crc);
+    bytes[p + 1] = char(crc >> 8);
+    p += size + data;
+  }
+  return bytes;
+}
+
+int CALLBACK countData(UINT msg, LPARAM user, LPARAM, LPARAM size) {
+  if (msg == UCM_PROCESSDATA) *reinterpret_cast<uint64_t*>(user) += uint64_t(size);
+  return 1;
+}
+
+}  // namespace
+
+// In a solid RAR 1.5 or 2.0 archive whose first file is damaged, every
+// later file continues a broken stream: each one fails and hands out no
+// data at all, whether the decoder noticed the damage or only the
+// checksum did.
+TEST(UnrarFailures, SolidStreamAfterADamagedEntry) {
+  const fs::path fixtures = fs::path(LUMESKAR_SHARED_FIXTURES).parent_path() / "rar-sc";
+  if (!fs::exists(fixtures)) GTEST_SKIP() << "no shared fixtures";
+  UnrarLib& lib = UnrarLib::get();
+  for (const char* name : {"Rar15.rar", "Rar2.rar"}) {
+    for (Damage damage : {Damage::None, Damage::PackedByte, Damage::Checksum}) {
+      SCOPED_TRACE(testing::Message() << name << " damage " << int(damage));
+      TempDir dir;
+      const std::string bytes = solidWithDamagedFirst(readFile(fixtures / name), damage);
+      ASSERT_FALSE(bytes.empty());
+      writeFile(dir / "solid.rar", bytes);
+      RAROpenArchiveDataEx d{};
+      std::string path = dir / "solid.rar";
+      d.ArcName = path.data();
+      d.OpenMode = RAR_OM_EXTRACT;
+      uint64_t handedOut = 0;
+      d.Callback = countData;
+      d.UserData = LPARAM(&handedOut);
+      HANDLE h = lib.OpenArchiveEx(&d);
+      ASSERT_NE(h, nullptr);
+      EXPECT_EQ(d.Flags & ROADF_SOLID, unsigned(ROADF_SOLID));
+      static RARHeaderDataEx hd;
+      int files = 0;
+      while (lib.ReadHeaderEx(h, &hd) == 0) {
+        if (hd.Flags & RHDF_DIRECTORY) {
+          lib.ProcessFile(h, RAR_SKIP, nullptr, nullptr);
+          continue;
+        }
+        SCOPED_TRACE(hd.FileName);
+        handedOut = 0;
+        const int code = lib.ProcessFile(h, RAR_TEST, nullptr, nullptr);
+        if (files++ == 0) {
+          EXPECT_EQ(code, damage == Damage::None ? 0 : ERAR_BAD_DATA);
+          if (damage != Damage::PackedByte) {
+            EXPECT_EQ(handedOut, hd.UnpSize);
+          }
+        } else if (damage != Damage::None) {
+          EXPECT_EQ(code, ERAR_BAD_DATA);
+          EXPECT_EQ(handedOut, 0u);
+        } else if (hd.UnpSize == 0) {
+          EXPECT_EQ(code, 0);  // the empty file continues an intact stream
+        }
+      }
+      lib.CloseArchive(h);
+      EXPECT_GE(files, 3);
+    }
+  }
+}
+
 TEST(UnrarFailures, HostileNamesNeverLeaveTheDestination) {
   for (Format format : {Format::Rar4, Format::Rar5}) {
     TempDir dir;
@@ -358,11 +461,54 @@ TEST(UnrarFailures, HostileNamesNeverLeaveTheDestination) {
         File("inlink", "through a link"),
         File("target.txt", "t"),
         File("./fine/./ok.txt", "ok"),
+        // Forms a check must see through component by component; RAR 4
+        // names separate folders with '\\', RAR 5 names hold it as a
+        // plain character.
+        File("./../evil3.txt", "e"),
+        File("a/./../../evil4.txt", "e"),
+        File("a/b/../../../evil5.txt", "e"),
+        File(".\\..\\evil6.txt", "e"),
+        File("..\\evil7.txt", "e"),
+        File("//evil8.txt", "e"),
+        File("..", "e"),
+        // The same as link targets.
+        Link("l1", "./../x"),
+        Link("l2", "a/./../../x"),
+        Link("l3", "a/b/../../../x"),
+        Link("l4", "//x"),
+        Link("l5", ".."),
+        Link("l6", ".\\..\\x"),
+        Link("l7", "..\\x"),
     };
     auto vols = WriteRar(dir.path(), "hostile", entries, opts(format));
     RunResult r = runArchive(vols[0], RAR_EXTRACT, dir / "dest");
     ASSERT_EQ(r.codes.size(), entries.size());
-    const int expected[] = {ERAR_ECREATE, ERAR_ECREATE, ERAR_ECREATE, ERAR_ECREATE, 0, ERAR_ECREATE, 0, 0, 0, 0};
+    const int backslash = format == Format::Rar4 ? ERAR_ECREATE : 0;
+    const int expected[] = {ERAR_ECREATE,
+                            ERAR_ECREATE,
+                            ERAR_ECREATE,
+                            ERAR_ECREATE,
+                            0,
+                            ERAR_ECREATE,
+                            0,
+                            0,
+                            0,
+                            0,
+                            ERAR_ECREATE,
+                            ERAR_ECREATE,
+                            ERAR_ECREATE,
+                            backslash,
+                            backslash,
+                            ERAR_ECREATE,
+                            ERAR_ECREATE,
+                            ERAR_ECREATE,
+                            ERAR_ECREATE,
+                            ERAR_ECREATE,
+                            ERAR_ECREATE,
+                            ERAR_ECREATE,
+                            0,
+                            0};
+    static_assert(std::size(expected) == 24);
     for (size_t i = 0; i < entries.size(); ++i) EXPECT_EQ(r.codes[i], expected[i]) << entries[i].name;
     EXPECT_FALSE(fs::exists(dir / "evil.txt"));
     EXPECT_FALSE(fs::exists(dir / "evil2.txt"));
