@@ -12,6 +12,7 @@
 #include <optional>
 
 #include "platform/AlignedBuffer.h"
+#include "platform/VolumeName.h"
 #include "unrar/Blake2.h"
 #include "unrar/Bytes.h"
 #include "unrar/Crypt20.h"
@@ -19,7 +20,6 @@
 #include "unrar/Output.h"
 #include "unrar/ReadAhead.h"
 #include "unrar/Text.h"
-#include "unrar/VolumeName.h"
 
 namespace unrar {
 
@@ -279,12 +279,13 @@ int Archive::nextVolume() {
 int Archive::switchVolume() {
   if (volIndex_ + 1 >= kMaxVolumes) return ERAR_EOPEN;
   const bool newNumbering = flags_ & ROADF_NEWNUMBERING;
-  std::string name = nextVolumeName(volPath_, newNumbering);
+  std::string name = platform::NextVolumeName(
+      volPath_, newNumbering ? platform::VolumeNumbering::New : platform::VolumeNumbering::Old);
   int fd = -1;
   uint64_t size = 0;
   int r = openVolume(name, fd, size);
   if (r && newNumbering) {
-    std::string old = nextVolumeName(volPath_, false);
+    std::string old = platform::NextVolumeName(volPath_, platform::VolumeNumbering::Old);
     if (openVolume(old, fd, size) == 0) {
       name = old;
       r = 0;

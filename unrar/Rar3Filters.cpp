@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "unrar/Audio20.h"
 #include "unrar/Bytes.h"
 #include "unrar/unrar.h"
 
@@ -169,67 +170,17 @@ bool filterRgb(uint8_t* mem, uint32_t size, uint32_t rowWidth, uint32_t redPos) 
   return true;
 }
 
-// Audio samples, one byte per channel, predicted by an adaptive linear
-// filter over the last deltas; the weights follow the smallest error.
+// Audio samples, one byte per channel, each channel predicted from its
+// own last bytes as RAR 2.0 multimedia data is (without the other
+// channel's delta).
 bool filterAudio(uint8_t* mem, uint32_t size, uint32_t channels) {
   if (size > kMemSize / 2 || channels == 0 || channels > 128) return false;
   const uint8_t* src = mem;
   uint8_t* dst = mem + size;
   for (uint32_t c = 0; c < channels; ++c) {
-    unsigned prev = 0;
-    int prevDelta = 0, d1 = 0, d2 = 0, d3 = 0, k1 = 0, k2 = 0, k3 = 0;
-    unsigned err[7] = {};
-    for (uint32_t i = c, count = 0; i < size; i += channels, ++count) {
-      d3 = d2;
-      d2 = prevDelta - d1;
-      d1 = prevDelta;
-      unsigned predicted = (8 * prev + unsigned(k1 * d1 + k2 * d2 + k3 * d3)) >> 3 & 0xFF;
-      unsigned cur = *src++;
-      uint8_t out = uint8_t(predicted - cur);
-      dst[i] = out;
-      prevDelta = int8_t(uint8_t(out - prev));
-      prev = out;
-      int d = int(int8_t(uint8_t(cur))) * 8;
-      err[0] += unsigned(std::abs(d));
-      err[1] += unsigned(std::abs(d - d1));
-      err[2] += unsigned(std::abs(d + d1));
-      err[3] += unsigned(std::abs(d - d2));
-      err[4] += unsigned(std::abs(d + d2));
-      err[5] += unsigned(std::abs(d - d3));
-      err[6] += unsigned(std::abs(d + d3));
-      if ((count & 0x1F) == 0) {
-        unsigned best = 0, least = err[0];
-        err[0] = 0;
-        for (unsigned j = 1; j < 7; ++j) {
-          if (err[j] < least) {
-            least = err[j];
-            best = j;
-          }
-          err[j] = 0;
-        }
-        switch (best) {
-          case 1:
-            if (k1 >= -16) --k1;
-            break;
-          case 2:
-            if (k1 < 16) ++k1;
-            break;
-          case 3:
-            if (k2 >= -16) --k2;
-            break;
-          case 4:
-            if (k2 < 16) ++k2;
-            break;
-          case 5:
-            if (k3 >= -16) --k3;
-            break;
-          case 6:
-            if (k3 < 16) ++k3;
-            break;
-          default: break;
-        }
-      }
-    }
+    AudioPredictor<3> channel(true);
+    int unused = 0;
+    for (uint32_t i = c; i < size; i += channels) dst[i] = channel.decode(*src++, unused);
   }
   return true;
 }

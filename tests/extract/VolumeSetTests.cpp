@@ -1,4 +1,5 @@
 #include "extract/VolumeSet.h"
+#include "platform/VolumeName.h"
 
 #include <gtest/gtest.h>
 
@@ -28,7 +29,8 @@ TEST(VolumeSet, NamesTheFollowingVolumeInEveryNamingScheme) {
       {"/r.d/x", ""},
       {"/r/x.z99", ""},
   };
-  for (const auto& [path, next] : cases) EXPECT_EQ(extract::NextVolumeName(path), next) << path;
+  for (const auto& [path, next] : cases)
+    EXPECT_EQ(platform::NextVolumeName(path, platform::VolumeNumbering::FromName), next) << path;
 }
 
 TEST(VolumeSet, SumsTheVolumesThatExistUpToTheFirstGap) {

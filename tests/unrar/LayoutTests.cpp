@@ -2,8 +2,8 @@
 // library must export the whole interface.
 #include <cstddef>
 
+#include "platform/VolumeName.h"
 #include "tests/unrar/UnrarLib.h"
-#include "unrar/VolumeName.h"
 
 TEST(UnrarLayout, RecordSizesAndOffsets) {
   EXPECT_EQ(sizeof(RARHeaderData), 576u);
@@ -80,5 +80,9 @@ TEST(UnrarVolumeName, NextNameByRule) {
       {"x.099", false, "x.100"},
       {"a.part1.b/x.r05", false, "a.part1.b/x.r06"},
   };
-  for (auto& c : cases) EXPECT_EQ(unrar::nextVolumeName(c.name, c.newNumbering), c.next) << c.name;
+  for (auto& c : cases)
+    EXPECT_EQ(platform::NextVolumeName(
+                  c.name, c.newNumbering ? platform::VolumeNumbering::New : platform::VolumeNumbering::Old),
+              c.next)
+        << c.name;
 }
