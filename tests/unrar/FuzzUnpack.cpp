@@ -1,5 +1,5 @@
 // libFuzzer target: arbitrary bytes as the packed data of one decoder
-// family (FUZZ_UNPACK_VERSION: 15, 20 or 29), decoded as one entry and,
+// family (FUZZ_UNPACK_VERSION: 15, 20, 29 or 50), decoded as one entry and,
 // when the first byte says so, a second entry that continues the stream.
 // Byte 0: bit 0 = two entries; bytes 1-3: each entry's size (at most 1 MiB).
 #include <cstdint>
