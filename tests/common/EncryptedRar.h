@@ -2,7 +2,7 @@
 // own password, and optionally every header encrypted as well. RAR 4: the
 // way the entry's unpack version encrypts (29: AES-128 with the RAR 3 key
 // derivation, 20 and 15: the older ciphers); RAR 5: AES-256 with a password
-// check value and the checksum stored as an HMAC. Link unrar_crypt and
+// check value and the checksum stored as an HMAC. Link unrar_core and
 // lumeskar_rarwriter.
 #pragma once
 
