@@ -9,6 +9,9 @@
 std::vector<std::string> SplitLines(std::string_view text);
 std::vector<std::u16string> SplitLines(std::u16string_view text);
 
+// The number of lines SplitLines finds, without making them.
+size_t CountLines(std::u16string_view text);
+
 // Removes empty lines by the viewer's long-standing rule: walk i from 0 while
 // i < (current line count - 1); delete line i when it is empty; advance i
 // whether or not a line was deleted. So the last line is never examined and

@@ -126,12 +126,14 @@ DecodedText DecodeText(std::string_view bytes) {
     d = {TextEncoding::Utf16Be, true, DecodeUtf16(bytes.substr(2), true)};
   } else {
     std::u16string utf8 = DecodeUtf8(bytes, valid, multiByte, true);
-    if (valid && multiByte)
+    if (valid && multiByte) {
       d = {TextEncoding::Utf8, false, std::move(utf8)};
-    else if (valid)  // plain ASCII: already decoded, exactly as code page 437 decodes it
+    } else if (valid) {  // plain ASCII: already decoded, exactly as code page 437 decodes it
       d = {TextEncoding::Cp437, false, std::move(utf8)};
-    else
+    } else {
+      std::u16string().swap(utf8);  // not held beside the decoded text
       d = {TextEncoding::Cp437, false, Cp437Decode(bytes)};
+    }
   }
   return d;
 }

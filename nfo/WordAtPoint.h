@@ -3,6 +3,7 @@
 // link. Texts are 8-bit characters compared as unsigned values: codes 0 to 32
 // separate words, every other code (punctuation and the artwork's codes above
 // 127 included) belongs to a word. A word never crosses a display line.
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -15,6 +16,12 @@ namespace links {
 // the line or on a separator. Positions are full-width numbers, so links work
 // anywhere in a large text.
 std::string WordInLine(std::string_view line, std::int64_t position);
+
+// The same for a display line of shown characters: each stands for the byte
+// code page 437 has for it (plain ASCII for itself), and a character outside
+// code page 437 counts as a word character. Only the word is looked at, not
+// the whole line: a line of an .nfo file may be megabytes long.
+std::string WordInRow(std::u16string_view row, std::size_t position);
 
 // A web link holds a "http://", "https://" or "ftp://" scheme, letter case ignored.
 bool IsWebLink(std::string_view word);

@@ -14,8 +14,12 @@
 
 #include <iconv.h>
 
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <vector>
+
+#include "nfo/CellFont.h"
 
 namespace {
 
@@ -303,6 +307,30 @@ TEST(font, LettersLeaveTheirSpacingClear) {
     for (int x = 0; x < kCellW; ++x) row7 = row7 || Lit(img, i * kCellW + x, 7);
     EXPECT_EQ(row7, descenders.contains(text[i]));
   }
+}
+
+// The window and --render draw from our own reading of the BDF: every glyph
+// of it is the glyph Qt draws from the same file.
+TEST(font, OurReadingOfTheBdfGivesEveryGlyphQtDraws) {
+  std::ifstream in(LUMESKAR_SOURCE_DIR "/app/fonts/LumeskarTerminal.bdf", std::ios::binary);
+  const std::string bdf((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::optional<CellFont> font = CellFont::FromBdf(bdf);
+  ASSERT_TRUE(font.has_value());
+  const std::vector<char32_t> chars = Cp437Characters();
+  QString all;
+  for (char32_t cp : chars) all += FromUcs4(cp);
+  const QImage img = Render({all});
+  int wrong = 0;
+  for (size_t i = 0; i < chars.size(); ++i) {
+    const CellFont::Glyph* glyph = font->Find(chars[i]);
+    ASSERT_NE(glyph, nullptr) << "U+" << std::hex << unsigned(chars[i]);
+    for (int y = 0; y < kCellH; ++y)
+      for (int x = 0; x < kCellW; ++x)
+        wrong += bool((*glyph)[size_t(y)] & (0x20 >> x)) != Lit(img, int(i) * kCellW + x, y);
+  }
+  EXPECT_EQ(wrong, 0);
+  EXPECT_EQ(font->Find(0x4E2D), nullptr);  // the font lacks CJK: a fallback font draws it
+  EXPECT_FALSE(CellFont::FromBdf("not a font").has_value());
 }
 
 }  // namespace

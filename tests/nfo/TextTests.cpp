@@ -133,6 +133,8 @@ TEST(NfoText, ViewTextIsTheKeptLinesJoinedByLineFeeds) {
        "a\r\xE2\x94\x80\n",
        u"a\n\u2500"},  // UTF-8
       {"\n\n\n", u"\n"},
+      {"A\r\n\r\nB\r\n\r\nC\r\n\r\n", u"A\nB\nC\n"},  // the last line is never examined
+      {"\r\r\nx", u"\nx"},
       {"A\n", u"A"},
       {"", u""},
   };
