@@ -6,19 +6,10 @@
 #include <QPointF>
 #include <QString>
 
-class QFont;
 class QPainter;
-class QTextDocument;
 
 // Draws `character`, one character the 6x8 font lacks, from the fallback
-// fonts Qt merges into the painter's font, with the grid cell `topLeft` as
-// its first of `cells` cells, and cut to those cells.
-void DrawFallbackGlyph(QPainter& painter, QPointF topLeft, int cells, const QString& character);
-
-// Prepares `document`, shown in the 6x8 `font`, for a view that draws its
-// fallback characters with DrawFallbackGlyph: every character code page 437
-// lacks is laid out in the 6x8 font alone (a fallback font would make its
-// line taller), spaced to take exactly its cells, and left unpainted. A
-// document without such characters is left untouched. Returns whether it
-// had any.
-bool FitFallbackGlyphsToCells(QTextDocument* document, const QFont& font);
+// fonts Qt merges into the painter's font, with the grid cell `topLeft`
+// (logical coordinates) as its first of `cells` cells, and cut to those
+// cells as the grid puts them on the device (see TerminalCanvas.h).
+void DrawFallbackGlyph(QPainter& painter, QPoint topLeft, int cells, const QString& character);

@@ -49,7 +49,9 @@ void TForm1::FormCreate(const QString& argument) {
     ReportCannotOpen(path);
     return;
   }
-  edit->setNfoText(QString::fromStdU16String(NfoViewText(*bytes)));
+  std::u16string text = NfoViewText(*bytes);
+  std::string().swap(*bytes);  // the file's bytes are not needed any more
+  edit->setNfoText(std::move(text));
 
   DiscoverRelease(platform::FolderOf(path));
 }

@@ -8,31 +8,15 @@
 #include <QTextBlock>
 #include <QTextLayout>
 
-#include <array>
-
 #include "app/Unit1.h"
-#include "nfo/Cp437.h"
 #include "nfo/LinkTarget.h"
 #include "nfo/WordAtPoint.h"
 #include "platform/Launch.h"
 
 namespace {
 
-// The byte a shown character stands for: the text box holds the .nfo bytes
-// as their code page 437 characters. Characters outside that set (typed ones)
-// count as word characters.
-unsigned char ByteOf(char16_t c) {
-  static const auto table = [] {
-    std::array<unsigned char, 0x10000> t{};
-    t.fill(0xFF);
-    for (int b = 255; b >= 0; --b) t[Cp437ToUnicode(static_cast<unsigned char>(b))] = static_cast<unsigned char>(b);
-    for (int b = 0; b < 128; ++b) t[b] = static_cast<unsigned char>(b);  // plain ASCII stands for itself
-    return t;
-  }();
-  return table[c];
-}
-
-// The word under `pos` (viewport coordinates) of `box`, on its display line.
+// The word under `pos` (viewport coordinates) of the about text, on its
+// display line.
 std::string WordAt(QPlainTextEdit* box, const QPoint& pos) {
   const QTextCursor near = box->cursorForPosition(pos);
   const QTextBlock block = near.block();
@@ -49,15 +33,26 @@ std::string WordAt(QPlainTextEdit* box, const QPoint& pos) {
   // The character cell under the pointer, not the nearest gap between two.
   const qreal x = pos.x() - startRect.left() + line.cursorToX(line.textStart());
   const int inBlock = line.xToCursor(x, QTextLine::CursorOnCharacter);
-
+  if (inBlock < line.textStart()) return {};
   const QString text = block.text().mid(line.textStart(), line.textLength());
-  std::string bytes;
-  bytes.reserve(static_cast<size_t>(text.size()));
-  for (QChar c : text) bytes.push_back(static_cast<char>(ByteOf(c.unicode())));
-  return links::WordInLine(bytes, inBlock - line.textStart());
+  return links::WordInRow(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()), size_t(text.size())),
+                          size_t(inBlock - line.textStart()));
 }
 
-void UpdatePointer(QPlainTextEdit* box, const QPoint& pos) {
+// The word under `pos` (viewport coordinates) of the viewer: the character
+// whose cells lie under the pointer, on its display row.
+std::string WordAt(TNfoView* box, const QPoint& pos) {
+  const size_t row = box->rowAt(pos.y());
+  if (row == ViewText::npos) return {};
+  const ViewText& text = box->content();
+  const size_t at = text.CharAt(row, box->columnAt(pos.x()));
+  if (at == ViewText::npos) return {};
+  const size_t start = text.RowStart(row);
+  return links::WordInRow(std::u16string_view(text.Text()).substr(start, text.RowEnd(row) - start), at - start);
+}
+
+template <typename Box>
+void UpdatePointer(Box* box, const QPoint& pos) {
   switch (links::PointerFor(WordAt(box, pos))) {
     case links::PointerShape::Hand: box->viewport()->setCursor(Qt::PointingHandCursor); break;
     case links::PointerShape::Arrow: box->viewport()->setCursor(Qt::ArrowCursor); break;
@@ -65,7 +60,8 @@ void UpdatePointer(QPlainTextEdit* box, const QPoint& pos) {
   }
 }
 
-void OpenLink(QPlainTextEdit* box, const QPoint& pos) {
+template <typename Box>
+void OpenLink(Box* box, const QPoint& pos) {
   const std::string target = links::LinkTarget(WordAt(box, pos));
   if (!target.empty()) (void)platform::OpenWithDesktop(target);  // the opener's outcome is not reported
 }

@@ -65,9 +65,7 @@ void WindowOptionsPanel::SetExtractDir(const std::string& s) { w_.extracttodir->
 std::string WindowOptionsPanel::AfterRun() const { return ToLocal(w_.afterextrun->text()); }
 void WindowOptionsPanel::SetAfterRun(const std::string& s) { w_.afterextrun->setText(FromLocal(s)); }
 
-void WindowOptionsPanel::SetWordWrap(bool on) {
-  w_.edit->setLineWrapMode(on ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
-}
+void WindowOptionsPanel::SetWordWrap(bool on) { w_.edit->setWordWrap(on); }
 
 void WindowOptionsPanel::SetStayOnTop(bool on) {
   if (w_.windowFlags().testFlag(Qt::WindowStaysOnTopHint) == on) return;

@@ -1,5 +1,5 @@
 #pragma once
-// The multi-line text box of the viewer and of the about panel. Qt 6.4's
+// The multi-line text box of the about panel. Qt 6.4's
 // paste path dereferences the first format of the data it is handed; with no
 // owner of the X selection or clipboard that data has no formats at all, and
 // a middle-click, Ctrl+V or Shift+Insert crashed the program. Such empty data

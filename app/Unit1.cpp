@@ -21,6 +21,7 @@
 #include "app/Icon.h"
 #include "app/KeyPressGuard.h"
 #include "app/ProgressStrip.h"
+#include "app/TerminalLabel.h"
 #include "app/TextBox.h"
 #include "extract/ExtractionRun.h"
 
@@ -130,7 +131,7 @@ void TClickLabel::mouseReleaseEvent(QMouseEvent* e) {
 
 void TAutoSizeLabel::setText(const QString& text) {
   QLabel::setText(text);
-  resize(fontMetrics().horizontalAdvance(text), height());
+  resize(TerminalTextWidth(text), height());
 }
 
 TPanel::TPanel(QWidget* parent) : QFrame(parent) {
@@ -214,6 +215,7 @@ void TForm1::BuildStatusStrip() {
   cancelab->hide();
   Label5 = MakeLabel<TClickLabel>(this, QStringLiteral("Extract"), 368, 439, 49, 11, FontL());
   Colour(Label5, kYellow);
+  for (QLabel* label : {static_cast<QLabel*>(sfvfilelab), Label2, fromsite}) DrawInTerminalFont(label);
 }
 
 void TForm1::BuildViewer() {
@@ -222,11 +224,6 @@ void TForm1::BuildViewer() {
   edit->setFont(FontT());
   Colour(edit, kSilver, &kBlack);
   edit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  edit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  edit->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-  edit->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-  edit->document()->setDocumentMargin(0);
-  edit->setTabStopDistance(8 * 6);
   edit->setPlainText(QStringLiteral("No SFV Opened"));
   edit->viewport()->setMouseTracking(true);
   edit->installEventFilter(this);

@@ -1,13 +1,13 @@
 // The main window, offscreen: start-up texts, release discovery as the user
 // sees it, the panels, and start-up errors.
-#include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QMessageBox>
-#include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QTest>
-#include <QTextBlock>
 #include <QTimer>
+#include <QWheelEvent>
 
 #include "WindowFixture.h"
 #include "app/Dialogs.h"
@@ -60,16 +60,13 @@ TEST_F(WindowTest, LoadsUtf8WithoutItsSauceAndKeepsOtherScriptsOnTheGrid) {
   w.show();
   // A CJK character and an emoji take two cells each, and so does an emoji's
   // skin-tone modifier; what follows them stays on the 6-pixel grid.
-  const QTextBlock block = w.edit->document()->findBlockByNumber(2);
-  auto x = [&](int inBlock) {
-    QTextCursor c(block);
-    c.setPosition(block.position() + inBlock);
-    return w.edit->cursorRect(c).left();
-  };
+  const size_t line = w.edit->content().RowStart(2);
+  auto x = [&](int inLine) { return w.edit->cursorRect(line + size_t(inLine)).left(); };
   const std::pair<int, int> columnAt[] = {{1, 1}, {2, 3}, {3, 4}, {5, 6}, {6, 7}, {7, 8}, {8, 9}, {12, 13}};
   for (auto [inBlock, column] : columnAt) EXPECT_EQ(x(inBlock) - x(0), column * 6) << inBlock;
   // Nor does the fallback font make the line taller: the rows stay 8 pixels apart.
-  EXPECT_EQ(w.edit->document()->documentLayout()->blockBoundingRect(block).height(), 8);
+  EXPECT_EQ(w.edit->cursorRect(line).top() - w.edit->cursorRect(w.edit->content().RowStart(1)).top(), 8);
+  EXPECT_EQ(w.edit->cursorRect(line).height(), 8);
 }
 
 TEST_F(WindowTest, FindsTheSfvAndShowsTheOriginSite) {
@@ -231,4 +228,45 @@ TEST_F(WindowTest, PluginManagerBesideTheProgramShowsItsButton) {
 
   std::ofstream(manager) << "#!/bin/sh\n";
   EXPECT_FALSE(Open("").pluginbutton->isHidden());
+}
+
+TEST_F(WindowTest, TheViewerScrollsWrapsEditsAndCopiesUnicode) {
+  std::string nfo;
+  for (int i = 0; i < 200; ++i)
+    nfo += (i == 3 ? std::string(150, '\xDB') : "line " + std::to_string(i) + " \xB0\xB1\xB2") + "\r\n";
+  TForm1& w = Open(WriteFile("rel/x.nfo", nfo));
+  w.show();
+  TNfoView* e = w.edit;
+  QScrollBar* bar = e->verticalScrollBar();
+
+  // The option: with word wrap the wide line takes two rows, without it one.
+  EXPECT_EQ(e->content().RowCount(), 201u);
+  w.wwrapcb->setChecked(false);
+  EXPECT_EQ(e->content().RowCount(), 200u);
+  w.wwrapcb->setChecked(true);
+  EXPECT_EQ(bar->maximum(), 201 - 427 / 8);
+
+  // Keys scroll with the caret; the wheel scrolls three rows a notch.
+  QTest::keyClick(e, Qt::Key_End, Qt::ControlModifier);
+  EXPECT_EQ(bar->value(), bar->maximum());
+  QTest::keyClick(e, Qt::Key_PageUp);
+  EXPECT_EQ(bar->value(), bar->maximum() - bar->pageStep());
+  const int before = bar->value();
+  QWheelEvent wheel(QPointF(50, 50), e->viewport()->mapToGlobal(QPointF(50, 50)), QPoint(), QPoint(0, -120),
+                    Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+  QApplication::sendEvent(e->viewport(), &wheel);
+  EXPECT_EQ(bar->value(), before + 3);
+
+  // Selection by keys; the clipboard gets the characters, not their bytes.
+  QTest::keyClick(e, Qt::Key_Home, Qt::ControlModifier);
+  EXPECT_EQ(bar->value(), 0);
+  QTest::keyClick(e, Qt::Key_Down, Qt::ShiftModifier);
+  QTest::keyClick(e, Qt::Key_C, Qt::ControlModifier);
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), QString::fromUtf8("line 0 \u2591\u2592\u2593\n"));
+
+  // Typing replaces the selection; undo brings it back.
+  QTest::keyClicks(e, "new ");
+  EXPECT_TRUE(e->toPlainText().startsWith("new line 1 ")) << e->toPlainText().left(20).toStdString();
+  QTest::keyClick(e, Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_TRUE(e->toPlainText().startsWith("line 0 \u2591")) << e->toPlainText().left(20).toStdString();
 }

@@ -42,12 +42,17 @@ class LinkWindowTest : public WindowTest {
     const QRect r = box->cursorRect(c);
     return QPoint(r.left() + 2, r.center().y());
   }
-  static void Send(QPlainTextEdit* box, QEvent::Type type, const QPoint& p, Qt::MouseButton button = Qt::NoButton) {
+  static QPoint At(TNfoView* box, size_t index) {
+    const QRect r = box->cursorRect(index);
+    return QPoint(r.left() + 2, r.center().y());
+  }
+  static void Send(QAbstractScrollArea* box, QEvent::Type type, const QPoint& p,
+                   Qt::MouseButton button = Qt::NoButton) {
     QMouseEvent e(type, QPointF(p), QPointF(box->viewport()->mapToGlobal(p)), button,
                   type == QEvent::MouseButtonPress ? Qt::MouseButtons(button) : Qt::MouseButtons(), Qt::NoModifier);
     QApplication::sendEvent(box->viewport(), &e);
   }
-  static Qt::CursorShape Pointer(QPlainTextEdit* box) { return box->viewport()->cursor().shape(); }
+  static Qt::CursorShape Pointer(QAbstractScrollArea* box) { return box->viewport()->cursor().shape(); }
 
   // The recorded opener calls ("<argument count>|<arguments>|"), waiting for `count` of them.
   std::vector<std::string> Opened(size_t count) {
@@ -70,7 +75,7 @@ TEST_F(LinkWindowTest, HoverSetsThePointerAndAReleaseOpensTheAddress) {
   const std::string text = "Visit (http://example.org/a), now\nmail <me@host.net>.\nplain readme.txt\n";
   TForm1& w = Open(WriteFile("rel/x.nfo", text));
   w.show();
-  QPlainTextEdit* e = w.edit;
+  TNfoView* e = w.edit;
   const int web = 8, mail = 34 + 7, plain = 34 + 20 + 1, file = 34 + 20 + 8, blank = 5;
 
   Send(e, QEvent::MouseMove, At(e, plain));
@@ -96,9 +101,8 @@ TEST_F(LinkWindowTest, WrappedDisplayLinesAreLinesOfTheirOwn) {
   const std::string padding(80, 'x');
   TForm1& w = Open(WriteFile("rel/x.nfo", padding + " " + padding + " http://example.org/page\n"));
   w.show();
-  QPlainTextEdit* e = w.edit;
-  QTextLayout* layout = e->document()->firstBlock().layout();
-  ASSERT_GT(layout->lineCount(), 1);
+  TNfoView* e = w.edit;
+  ASSERT_GT(e->content().RowCount(), 1u);
   const int link = 2 * 81 + 1;
   Send(e, QEvent::MouseMove, At(e, link));
   EXPECT_EQ(Pointer(e), Qt::PointingHandCursor);
@@ -111,7 +115,7 @@ TEST_F(LinkWindowTest, LinksInUtf8TextFollowTheCharacterGrid) {
   // the pointer there, by pixels on the grid, is over the link.
   TForm1& w = Open(WriteFile("rel/x.nfo", "\xEF\xBB\xBF\xE4\xB8\xAD\xE6\x96\x87 http://example.cn/\n"));
   w.show();
-  QPlainTextEdit* e = w.edit;
+  TNfoView* e = w.edit;
   const int row = At(e, 0).y();
   Send(e, QEvent::MouseMove, QPoint(5 * 6 + 2, row));
   EXPECT_EQ(Pointer(e), Qt::PointingHandCursor);

@@ -14,80 +14,35 @@
 #include <vector>
 
 #include "platform/Launch.h"
+#include "tests/common/XDisplay.h"
 #include "tests/extract/LaunchTestSupport.h"
 
 namespace {
 
 using Calls = std::vector<std::vector<std::string>>;
-
-// Output of a shell command, with its trailing newline removed.
-std::string Output(const std::string& command) {
-  std::string out;
-  if (FILE* pipe = popen(command.c_str(), "r")) {
-    char buffer[256];
-    while (fgets(buffer, sizeof buffer, pipe)) out += buffer;
-    pclose(pipe);
-  }
-  while (!out.empty() && out.back() == '\n') out.pop_back();
-  return out;
-}
-
-// A process of ours, ended with its group when the object goes.
-struct Child {
-  pid_t pid = -1;
-  explicit Child(const std::vector<std::string>& argv, int keepFd = -1) {
-    pid = fork();
-    if (pid == 0) {
-      setpgid(0, 0);
-      for (int fd = 3; fd < 1024; ++fd)
-        if (fd != keepFd) close(fd);
-      std::vector<char*> args;
-      for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-      args.push_back(nullptr);
-      execvp(args[0], args.data());
-      _exit(127);
-    }
-  }
-  bool Running() const { return waitpid(pid, nullptr, WNOHANG) == 0; }
-  ~Child() {
-    if (pid <= 0) return;
-    kill(-pid, SIGTERM);
-    waitpid(pid, nullptr, 0);
-  }
-};
+using xdisplay::Child;
+using xdisplay::Output;
 
 class MouseTest : public ::testing::Test {
  protected:
   void SetUp() override {
     if (platform::FindProgram("Xvfb").empty() || platform::FindProgram("xdotool").empty())
       GTEST_SKIP() << "Xvfb and xdotool are needed";
-    // Xvfb picks a free display and writes its number once it accepts clients.
-    int ready[2];
-    ASSERT_EQ(pipe(ready), 0);
-    xvfb_ = std::make_unique<Child>(std::vector<std::string>{"Xvfb", "-displayfd", std::to_string(ready[1]), "-screen",
-                                                             "0", "1024x768x24", "-nolisten", "tcp"},
-                                    ready[1]);
-    close(ready[1]);
-    std::string number;
-    char c;
-    while (read(ready[0], &c, 1) == 1 && c != '\n') number += c;
-    close(ready[0]);
-    ASSERT_FALSE(number.empty()) << "Xvfb did not start";
-    display_ = ":" + number;
-    setenv("DISPLAY", display_.c_str(), 1);
+    xvfb_ = std::make_unique<xdisplay::VirtualDisplay>();
+    ASSERT_FALSE(xvfb_->Name().empty()) << "Xvfb did not start";
   }
   void TearDown() override {
     owners_.clear();
     program_.reset();
     xvfb_.reset();
-    unsetenv("DISPLAY");
   }
 
   // Starts the program on `nfo`, with the recording opener first on PATH and
-  // settings of its own, and puts its window at the top left of the screen.
-  void Start(const std::string& nfo) {
-    const std::string env = "env QT_QPA_PLATFORM=xcb HOME=" + dir_.path() + " XDG_CONFIG_HOME=" + dir_.path() +
-                            "/cfg PATH=" + dir_.path() + ":" + getenv("PATH");
+  // settings of its own, at display scale `scale`, and puts its window at
+  // the top left of the screen.
+  void Start(const std::string& nfo, const std::string& scale = "1") {
+    const std::string env = "env QT_QPA_PLATFORM=xcb QT_SCALE_FACTOR=" + scale + " HOME=" + dir_.path() +
+                            " XDG_CONFIG_HOME=" + dir_.path() + "/cfg PATH=" + dir_.path() + ":" + getenv("PATH");
     program_ = std::make_unique<Child>(
         std::vector<std::string>{"sh", "-c", "exec " + env + " '" + LUMESKAR_BINARY_DIR + "/lumeskar' '" + nfo + "'"});
     const std::string window = Output("xdotool search --sync --onlyvisible --name '^Lumeskar'");
@@ -108,8 +63,8 @@ class MouseTest : public ::testing::Test {
 
   launchtest::TempDir dir_;
   launchtest::Recorder opener_{dir_.path(), "xdg-open"};
-  std::string display_;
-  std::unique_ptr<Child> xvfb_, program_;
+  std::unique_ptr<xdisplay::VirtualDisplay> xvfb_;
+  std::unique_ptr<Child> program_;
   std::vector<std::unique_ptr<Child>> owners_;
 };
 
@@ -151,6 +106,26 @@ TEST_F(MouseTest, AKeyThatClosesAMessageBoxDoesNotActOnTheWindow) {
     Do(std::string("key ") + closer);
     EXPECT_EQ(Output("sleep 0.5; xdotool search --onlyvisible --name '^Lumeskar$'"), "") << "the box came back";
     ASSERT_TRUE(program_->Running());
+  }
+}
+
+TEST_F(MouseTest, DraggingOverArtAndCtrlCPutsItsCharactersOnTheClipboard) {
+  if (platform::FindProgram("xclip").empty()) GTEST_SKIP() << "xclip is needed";
+  launchtest::WriteExecutable(dir_.path() + "/art.nfo",
+                              "\xC9\xCD\xCD\xBB \xDB\xDB\xB0\xB1\xB2\r\n\xC8\xCD\xCD\xBC \xDC\xDF\xDD\xDE\r\n");
+  for (const int scale : {1, 2}) {
+    SCOPED_TRACE("display scale " + std::to_string(scale));
+    Start(dir_.path() + "/art.nfo", std::to_string(scale));
+    // From the left half of the first cell of line 1 to the left half of the
+    // fifth cell of line 2 (cells are 6 x 8 pixels at scale 1).
+    auto at = [scale](int x, int y) { return std::to_string(x * scale) + " " + std::to_string(y * scale) + " "; };
+    Do("mousemove " + at(1, 3) + "mousedown 1 mousemove " + at(40, 12) + "mousemove " + at(25, 12) + "mouseup 1");
+    Do("key ctrl+c");
+    const std::string copied = Output(
+        "for i in $(seq 50); do xclip -o -selection clipboard 2>/dev/null && break; "
+        "sleep 0.1; done");
+    EXPECT_EQ(copied, "\u2554\u2550\u2550\u2557 \u2588\u2588\u2591\u2592\u2593\n\u255A\u2550\u2550\u255D");
+    program_.reset();
   }
 }
 

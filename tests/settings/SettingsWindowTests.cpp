@@ -61,7 +61,7 @@ TEST_F(SettingsWindowTest, LoadAppliesTheFileThroughTheReactions) {
   EXPECT_TRUE(w.extracttodir->isEnabled());
   EXPECT_NE(ReadFile(SettingsFile()).find("\nExtract=No\n"), std::string::npos);
   EXPECT_FALSE(w.wwrapcb->isChecked());
-  EXPECT_EQ(w.edit->lineWrapMode(), QPlainTextEdit::NoWrap);
+  EXPECT_FALSE(w.edit->wordWrap());
   EXPECT_TRUE(w.aotcb->isChecked());
   EXPECT_TRUE(w.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
   EXPECT_TRUE(w.afterextbox->isChecked());
@@ -99,7 +99,7 @@ TEST_F(SettingsWindowTest, FailingWriteIsReportedAndThePanelStaysOpen) {
 TEST_F(SettingsWindowTest, ReactionsTakeEffectAtOnce) {
   TForm1& w = Open("");
   Click(w.wwrapcb);
-  EXPECT_EQ(w.edit->lineWrapMode(), QPlainTextEdit::NoWrap);
+  EXPECT_FALSE(w.edit->wordWrap());
   Click(w.aotcb);
   EXPECT_TRUE(w.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
   Click(w.afterextbox);
