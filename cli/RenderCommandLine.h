@@ -8,5 +8,6 @@ extern const Program kRender;
 
 inline constexpr Option kOutput{'o', "output", true};
 inline constexpr Option kColumns{0, "columns", true};
+inline constexpr Option kScale{0, "scale", true};
 
 }  // namespace cli

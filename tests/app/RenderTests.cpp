@@ -1,13 +1,17 @@
 // The real program's --render command, run as a process with no display:
 // the picture it writes, checked by pixels, and its errors.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <QImage>
 
 #include <iconv.h>
 
 #include <cstdio>
+#include <filesystem>
 
 #include "TempDir.h"
 
@@ -152,4 +156,97 @@ TEST(Render, WritesBesideTheInputByDefaultAndReportsErrors) {
     EXPECT_NE(run.errors.find(c.message), std::string::npos) << c.args << "\n" << run.errors;
   }
   EXPECT_EQ(testing_support::ReadFile(dir / "self.png"), "x");
+}
+
+TEST(Render, ScaleMakesEveryFontPixelASquare) {
+  TempDir dir;
+  const std::string art = "\xC9\xCD\xBB \xDB\xB2\xB1\xB0 Az\r\n\xC8\xCD\xBC \xDC\xDF\xDD\xDE \x01\r\n";
+  const QImage one = Picture(dir, "art.nfo", art);
+  for (const int n : {2, 3}) {
+    const QImage scaled = Picture(dir, "art.nfo", art, "--scale " + std::to_string(n));
+    ASSERT_EQ(scaled.size(), one.size() * n);
+    int wrong = 0;
+    for (int y = 0; y < scaled.height(); ++y)
+      for (int x = 0; x < scaled.width(); ++x) wrong += scaled.pixel(x, y) != one.pixel(x / n, y / n);
+    EXPECT_EQ(wrong, 0) << "scale " << n;
+  }
+  EXPECT_EQ(Picture(dir, "art.nfo", art, "--scale=8 --columns 2").size(), QSize(2 * 6 * 8, 2 * 8 * 8));
+}
+
+TEST(Render, PicturesBeyondWhatPngHoldsAreRefusedBeforeDrawing) {
+  TempDir dir;
+  std::string lines;
+  for (int i = 0; i < 125001; ++i) lines += "x\n";
+  WriteFile(dir / "lines.nfo", lines);
+  WriteFile(dir / "wide.nfo", std::string(166667, '\xDB'));
+  struct Case {
+    std::string file, more, message;
+  } cases[] = {
+      {"lines.nfo", "",
+       "would be 1000008 pixels high, more than the 1000000 pixels a side of a PNG picture may have: 1 line too many "
+       "(125000 lines fit at --scale 1)"},
+      {"lines.nfo", "--scale 8",
+       "8000064 pixels high, more than the 1000000 pixels a side of a PNG picture may have: 109376 lines too many "
+       "(15625 lines fit at --scale 8)"},
+      {"wide.nfo", "",
+       "would be 1000002 pixels wide, more than the 1000000 pixels a side of a PNG picture may have: 1 column too many "
+       "(--columns 166666 fits at --scale 1)"},
+      {"wide.nfo", "--columns 90000 --scale 2", "1080000 pixels wide"},
+      {"wide.nfo", "--scale 9", "--scale needs a whole number from 1 to 8, not '9'"},
+      {"wide.nfo", "--scale 0", "--scale needs a whole number from 1 to 8, not '0'"},
+  };
+  for (const Case& c : cases) {
+    const Outcome run = Render(dir, "'" + (dir / c.file) + "' " + c.more + " -o '" + (dir / "out.png") + "'");
+    EXPECT_EQ(run.exitCode, 2) << c.file << " " << c.more;
+    EXPECT_NE(run.errors.find(c.message), std::string::npos) << c.file << " " << c.more << "\n" << run.errors;
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir / "out.png"));
+}
+
+TEST(Render, OnlyANewOrRegularFileIsWrittenAndEverythingElseIsLeftAsItWas) {
+  TempDir dir;
+  WriteFile(dir / "art.nfo", "\xDB\xDB");
+  ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
+  std::filesystem::create_directory(dir / "folder");
+  const bool root = geteuid() == 0;
+  if (root) {
+    ASSERT_EQ(mknod((dir / "null").c_str(), S_IFCHR | 0666, makedev(1, 3)), 0);
+  }
+  struct Case {
+    std::string name, kind;
+  };
+  std::vector<Case> cases = {{"fifo", "a FIFO"}, {"folder", "a folder"}};
+  if (root) cases.push_back({"null", "a character device"});
+  for (size_t i = 0, n = cases.size(); i < n; ++i) {
+    std::filesystem::create_symlink(dir / cases[i].name, dir / (cases[i].name + "-link"));
+    cases.push_back({cases[i].name + "-link", "a link to " + cases[i].kind});
+  }
+  std::filesystem::create_symlink(dir / "nothing", dir / "dangling");
+  cases.push_back({"dangling", "a link to nothing"});
+
+  auto state = [&](const std::string& name) {
+    struct stat st {};
+    lstat((dir / name).c_str(), &st);
+    std::error_code ec;
+    return std::to_string(st.st_mode) + ":" + std::to_string(st.st_rdev) + ":" + std::to_string(st.st_ino) + ":" +
+           std::filesystem::read_symlink(dir / name, ec).string();
+  };
+  for (const Case& c : cases) {
+    const std::string before = state(c.name);
+    const Outcome run = Render(dir, "'" + (dir / "art.nfo") + "' -o '" + (dir / c.name) + "'");
+    EXPECT_EQ(run.exitCode, 2) << c.name;
+    EXPECT_NE(run.errors.find("will not write the picture to " + (dir / c.name) + ": it is " + c.kind),
+              std::string::npos)
+        << c.name << "\n"
+        << run.errors;
+    EXPECT_EQ(state(c.name), before) << c.name << " was changed";
+  }
+  EXPECT_TRUE(std::filesystem::is_empty(dir / "folder"));
+
+  // A regular file is replaced, also through a link, and the link stays.
+  WriteFile(dir / "old.png", "old");
+  std::filesystem::create_symlink(dir / "old.png", dir / "old-link.png");
+  ASSERT_EQ(Render(dir, "'" + (dir / "art.nfo") + "' -o '" + (dir / "old-link.png") + "'").exitCode, 0);
+  EXPECT_TRUE(std::filesystem::is_symlink(dir / "old-link.png"));
+  EXPECT_EQ(QImage(QString::fromStdString(dir / "old.png")).size(), QSize(12, 8));
 }
