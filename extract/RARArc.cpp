@@ -336,10 +336,12 @@ int TRAR::OpenArchive(Run& run) {
 // password that failed. True when the answer is a new password to try.
 bool TRAR::AskAgain(Run& run, const RARHeaderData& header, int code) {
   if (!OnBadPassword || !OnReqPassword) return false;
-  const std::string failed = run.password;
+  std::string failed = run.password;
   OnBadPassword(this, header, code);
   OnReqPassword(this, header, run.password);
-  return !run.password.empty() && run.password != failed;
+  const bool retry = !run.password.empty() && run.password != failed;
+  std::fill(failed.begin(), failed.end(), '\0');
+  return retry;
 }
 
 // Opens the archive again and walks to entry `index` (counting every header

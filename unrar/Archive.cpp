@@ -61,7 +61,7 @@ Archive::~Archive() {
   if (fd_ >= 0) close(fd_);
 }
 
-void Archive::setPassword(const char* password) { keys_.setPassword(password ? password : ""); }
+void Archive::setPassword(const char* password) { keys_.setPassword(password, password ? strlen(password) : 0); }
 
 // Opens a volume; a name that differs from the file's only in letter case
 // is replaced by the file's own, so the name reported in the header records

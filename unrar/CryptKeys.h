@@ -17,7 +17,7 @@ namespace unrar {
 
 class CryptKeys {
  public:
-  void setPassword(const std::string& utf8) { password_ = Secret(utf8); }
+  void setPassword(const char* utf8, size_t size) { password_.assign(utf8, size); }
   bool hasPassword() const { return !password_.empty(); }
   const Secret& password() const { return password_; }
 
