@@ -336,6 +336,42 @@ TEST(TRAR, WrongPasswordsAreAskedAgainAndEntriesRetried) {
   }
 }
 
+// RAR 5 volumes from our writer, headers and data encrypted: the password
+// is asked once, while the first volume opens (a wrong one told by the
+// archive's check value), and every entry of every volume comes out.
+TEST(TRAR, EncryptedRar5VolumesWithARecordingPasswordHandler) {
+  TempDir dir;
+  RarOptions o;
+  o.password = "pw";
+  o.encryptedHeaders = true;
+  o.volumeSize = 30'000;
+  o.kdfLog2 = 10;
+  const auto volumes = WriteRar(dir.path(), "set", {Pattern("big.bin", 100'000, 2), File("small.txt", "s")}, o);
+  ASSERT_GT(volumes.size(), 2u);
+  TRAR r(kLibrary);
+  EventLog events;
+  events.Bind(r);
+  std::vector<std::string> answers = {"wrong", "pw"};
+  r.OnReqPassword = [&](TRAR*, const RARHeaderData& h, std::string& password) {
+    events.log.push_back("password for " + std::string(h.FileName) + " [" + password + "]");
+    if ((password.empty() || password == "wrong") && !answers.empty()) {
+      password = answers.front();
+      answers.erase(answers.begin());
+    }
+  };
+  r.OnBadPassword = [&](TRAR*, const RARHeaderData& h, int error) {
+    events.log.push_back("bad password " + fs::path(h.ArcName).filename().string() + " " + std::to_string(error));
+  };
+  r.ArchiveName = volumes[0];
+  r.TargetDir = dir / "out";
+  EXPECT_TRUE(r.ExtractArchive());
+  EXPECT_EQ(events.log, (Log{"password for  []", "bad password set.part1.rar 24", "password for  [wrong]",
+                             "extracting big.bin", "password for big.bin [pw]", "extract big.bin ok",
+                             "extracting small.txt", "password for small.txt [pw]", "extract small.txt ok"}));
+  EXPECT_TRUE(ReadFile(dir / "out/big.bin") == PatternBytes(2, 0, 100'000));
+  EXPECT_EQ(ReadFile(dir / "out/small.txt"), "s");
+}
+
 TEST(TRAR, NoExceptionLeavesAndHandlersCanAbort) {
   TempDir dir;
   const auto volumes = WriteRar(dir.path(), "a", {File("a", "1"), File("b", "2")}, RarOptions{});
