@@ -293,7 +293,7 @@ TEST(UnrarCrypt, DecryptionAcrossPiecesOfAnySize) {
 }
 
 // RAR 5 archives from our writer with AES-256 (encrypted data, encrypted
-// headers, solid, in volumes; stored data) come back whole through the C API
+// headers, solid, in volumes; stored and compressed) come back whole through the C API
 // with the password, and are refused with ERAR_BAD_PASSWORD with a wrong one.
 TEST(UnrarCrypt, Rar5WriterArchivesRoundTrip) {
   using namespace rarwriter;
@@ -309,34 +309,36 @@ TEST(UnrarCrypt, Rar5WriterArchivesRoundTrip) {
       {"solid", true, true, 0},
       {"volumes", true, false, 40'000},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    TempDir dir;
-    RarOptions o;
-    o.format = Format::Rar5;
-    o.password = "writer pw";
-    o.encryptedHeaders = c.headers;
-    o.solid = c.solid;
-    o.volumeSize = c.volumeSize;
-    o.kdfLog2 = 10;
-    const auto volumes = WriteRar(dir.path(), "w", entries, o);
-    if (c.volumeSize) {
-      EXPECT_GT(volumes.size(), 2u);
+  for (const Case& c : cases)
+    for (int method : {0, 3}) {
+      SCOPED_TRACE(std::string(c.what) + (method ? ", compressed" : ", stored"));
+      TempDir dir;
+      RarOptions o;
+      o.format = Format::Rar5;
+      o.password = "writer pw";
+      o.encryptedHeaders = c.headers;
+      o.solid = c.solid;
+      o.volumeSize = c.volumeSize;
+      o.method = method;
+      o.kdfLog2 = 10;
+      const auto volumes = WriteRar(dir.path(), "w", entries, o);
+      if (c.volumeSize) {
+        EXPECT_GT(volumes.size(), 2u);
+      }
+      Answer right{L"", "writer pw"}, wrong{L"", "other"};
+      RunResult r = runArchive(volumes[0], RAR_EXTRACT, dir / "out", 0, answer, LPARAM(&right));
+      ASSERT_EQ(r.openResult, 0u);
+      EXPECT_EQ(r.codes, std::vector<int>(entries.size(), 0));
+      for (const RarEntry& e : entries) {
+        const std::string expected = e.generated == Generated::Pattern ? PatternBytes(4, 0, 150'000) : e.data;
+        EXPECT_TRUE(readFile(fs::path(dir / "out") / e.name) == expected) << e.name;
+      }
+      r = runArchive(volumes[0], RAR_EXTRACT, dir / "wrong", 0, answer, LPARAM(&wrong));
+      if (c.headers) {
+        EXPECT_EQ(r.openResult, unsigned(ERAR_BAD_PASSWORD));
+      } else {
+        EXPECT_EQ(r.codes, std::vector<int>(entries.size(), ERAR_BAD_PASSWORD));
+      }
+      EXPECT_FALSE(fs::exists(dir / "wrong"));
     }
-    Answer right{L"", "writer pw"}, wrong{L"", "other"};
-    RunResult r = runArchive(volumes[0], RAR_EXTRACT, dir / "out", 0, answer, LPARAM(&right));
-    ASSERT_EQ(r.openResult, 0u);
-    EXPECT_EQ(r.codes, std::vector<int>(entries.size(), 0));
-    for (const RarEntry& e : entries) {
-      const std::string expected = e.generated == Generated::Pattern ? PatternBytes(4, 0, 150'000) : e.data;
-      EXPECT_TRUE(readFile(fs::path(dir / "out") / e.name) == expected) << e.name;
-    }
-    r = runArchive(volumes[0], RAR_EXTRACT, dir / "wrong", 0, answer, LPARAM(&wrong));
-    if (c.headers) {
-      EXPECT_EQ(r.openResult, unsigned(ERAR_BAD_PASSWORD));
-    } else {
-      EXPECT_EQ(r.codes, std::vector<int>(entries.size(), ERAR_BAD_PASSWORD));
-    }
-    EXPECT_FALSE(fs::exists(dir / "wrong"));
-  }
 }
