@@ -106,7 +106,7 @@ int main(int argc, char** argv) {
   o.volumeSize = 100ull << 20;
   o.naming = rarwriter::Naming::Old;
   auto vols = rarwriter::WriteRar(dir.string(), "set", {rarwriter::Pattern("release.iso", mib << 20, 42)}, o);
-  printf("set: %zu volumes, %llu MiB\n", vols.size(), (unsigned long long)mib);
+  printf("set: %zu volumes, %llu MiB\n", vols.size(), static_cast<unsigned long long>(mib));
 
   // Alternating rounds, each side after a sync so neither pays for the
   // other's dirty pages, and with the side that goes first swapped every

@@ -49,11 +49,12 @@ TEST(UnrarLayout, RecordSizesAndOffsets) {
 TEST(UnrarLayout, LibraryExportsTheInterface) {
   UnrarLib& lib = UnrarLib::get();
   ASSERT_NE(lib.handle, nullptr) << dlerror();
-  void* fns[] = {(void*)lib.OpenArchive,        (void*)lib.OpenArchiveEx, (void*)lib.CloseArchive,
-                 (void*)lib.ReadHeader,         (void*)lib.ReadHeaderEx,  (void*)lib.ProcessFile,
-                 (void*)lib.ProcessFileW,       (void*)lib.SetCallback,   (void*)lib.SetChangeVolProc,
-                 (void*)lib.SetProcessDataProc, (void*)lib.SetPassword,   (void*)lib.GetDllVersion};
-  for (void* f : fns) EXPECT_NE(f, nullptr);
+  const bool loaded[] = {
+      lib.OpenArchive != nullptr,        lib.OpenArchiveEx != nullptr, lib.CloseArchive != nullptr,
+      lib.ReadHeader != nullptr,         lib.ReadHeaderEx != nullptr,  lib.ProcessFile != nullptr,
+      lib.ProcessFileW != nullptr,       lib.SetCallback != nullptr,   lib.SetChangeVolProc != nullptr,
+      lib.SetProcessDataProc != nullptr, lib.SetPassword != nullptr,   lib.GetDllVersion != nullptr};
+  for (bool found : loaded) EXPECT_TRUE(found);
   EXPECT_EQ(lib.GetDllVersion(), RAR_DLL_VERSION);
 }
 
