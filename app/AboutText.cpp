@@ -1,7 +1,10 @@
 #include "app/AboutText.h"
 
+#include "platform/Version.h"
+
 const char* AboutText() {
-  return "Lumeskar 0.77 - written by the Lumeskar developers for everyone who still reads the .nfo\n"
+  return "Lumeskar " LUMESKAR_VERSION
+         " - written by the Lumeskar developers for everyone who still reads the .nfo\n"
          "\n"
          "This version brings us:\n"
          "* Now extracts releases without the need for WinRAR\n"

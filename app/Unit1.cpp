@@ -24,6 +24,7 @@
 #include "app/TerminalLabel.h"
 #include "app/TextBox.h"
 #include "extract/ExtractionRun.h"
+#include "platform/Version.h"
 
 TForm1* Form1 = nullptr;
 
@@ -265,7 +266,7 @@ void TForm1::BuildAboutBox() {
   aboutbox = Place(new TPanel(this), 16, 104, 489, 249);
   aboutbox->setMouseTracking(true);
   Shape2 = MakeShape(aboutbox, 8, 24, 473, 3);
-  Label3 = MakeLabel(aboutbox, QStringLiteral("Lumeskar Version 0.77"), 8, 8, 160, 16, FontB());
+  Label3 = MakeLabel(aboutbox, QStringLiteral("Lumeskar Version " LUMESKAR_VERSION), 8, 8, 160, 16, FontB());
   Memo1 = Place(new TextBox(aboutbox), 8, 26, 473, 215);
   Memo1->setFrameShape(QFrame::NoFrame);
   Memo1->setFont(FontS());

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "platform/Version.h"
+
 namespace cli {
 
 namespace {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/CommandLine.h"
+#include "platform/Version.h"
 #include "tests/common/TempDir.h"
 
 using testing_support::ReadFile;
