@@ -8,8 +8,8 @@
 #include <climits>
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
 
+#include "platform/FileRead.h"
 #include "platform/Path.h"
 #include "platform/Result.h"
 #include "settings/ProfileText.h"
@@ -18,12 +18,11 @@ namespace settings {
 
 namespace {
 
-platform::Expected<std::string> ReadWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::string text;
-  if (in) text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  if (!in.is_open() || in.bad()) return platform::Expected<std::string>::Failed("Unable to read " + path);
-  return text;
+// The settings file's text: a regular file of at most kMaxSettingsFileSize
+// bytes, opened without blocking (a FIFO in its place never hangs the
+// program); anything else fails, as an unreadable file does.
+platform::Expected<std::string> ReadSettingsText(const std::string& path) {
+  return platform::ReadWholeFile(path, kMaxSettingsFileSize);
 }
 
 // The process's file-creation mask, read without changing it.
@@ -107,7 +106,7 @@ bool ProfileFile::Exists() const {
 }
 
 std::string ProfileFile::ReadString(std::string_view section, std::string_view key) const {
-  const platform::Expected<std::string> text = ReadWholeFile(path_);
+  const platform::Expected<std::string> text = ReadSettingsText(path_);
   if (!text) return {};
   return ProfileLookup(*text, section, key);
 }
@@ -117,7 +116,7 @@ bool ProfileFile::WriteString(std::string_view section, std::string_view key, st
   if (!ProfileEntryStorable(section, key, value)) return false;
   if (createFolders && !CreateFolders(FolderOf(path_))) return false;
   if (!Exists()) return ReplaceFileAtomically(path_, ProfileUpdate("", section, key, value));
-  const platform::Expected<std::string> text = ReadWholeFile(path_);
+  const platform::Expected<std::string> text = ReadSettingsText(path_);
   if (!text) return false;  // never drop keys we could not read
   return ReplaceFileAtomically(path_, ProfileUpdate(*text, section, key, value));
 }

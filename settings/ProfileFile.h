@@ -4,10 +4,16 @@
 // (a temporary file in the same folder, flushed to disk, then renamed over
 // the old one), so a crash or a full disk leaves either the old file or the
 // new one, never half a file. The file's permission bits are kept.
+#include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace settings {
+
+// The largest settings file read. Its values are a few folders and a command
+// line; a bound keeps a device or a huge file in its place from eating all
+// memory. A larger file counts as unreadable.
+inline constexpr uint64_t kMaxSettingsFileSize = uint64_t(1) << 20;
 
 class ProfileFile {
  public:
@@ -17,7 +23,8 @@ class ProfileFile {
   bool Exists() const;
 
   // The value of `key` in `section`; "" when the file, section or key is
-  // missing or the file cannot be read.
+  // missing or the file cannot be read (also when it is no regular file or
+  // larger than kMaxSettingsFileSize).
   std::string ReadString(std::string_view section, std::string_view key) const;
 
   // Writes key=value into `section`, creating the file and the section as

@@ -2,6 +2,7 @@
 // and that a failed write changes nothing.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 
@@ -175,6 +176,36 @@ TEST(ProfileFileOnDisk, FullDiskKeepsTheOldFileWhole) {
   EXPECT_EQ(code, 0);
   EXPECT_EQ(ReadFile(path), before);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);  // no temp file left
+}
+
+// Only a regular file of sane size is read: a FIFO (whose open would block),
+// an endless device, an oversized file or a folder in the settings file's
+// place reads at once as unreadable (no value), and is not written over,
+// since a write must not drop keys it could not read.
+TEST(ProfileFileOnDisk, OnlyARegularFileOfBoundedSizeIsRead) {
+  TempFolder dir;
+  const std::string fifo = dir / "fifo.ini", zero = dir / "zero.ini", big = dir / "big.ini", folder = dir / "folder";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  std::filesystem::create_symlink("/dev/zero", zero);
+  const std::string bigText = "[Options]\nA=1\n;" + std::string(settings::kMaxSettingsFileSize, 'x');
+  WriteFile(big, bigText);
+  std::filesystem::create_directory(folder);
+  for (const std::string& path : {fifo, zero, big, folder}) {
+    const int code = RunInChild([&] {
+      alarm(2);  // a read that blocks or never ends is killed, and RunInChild gives -1
+      try {
+        if (!ProfileFile(path).ReadString("Options", "A").empty()) return 1;
+        return ProfileFile(path).WriteString("Options", "A", "2") ? 2 : 0;
+      } catch (...) {
+        return 3;
+      }
+    });
+    EXPECT_EQ(code, 0) << path;
+  }
+  EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+  EXPECT_EQ(std::filesystem::read_symlink(zero), "/dev/zero");
+  EXPECT_EQ(ReadFile(big), bigText);
+  EXPECT_TRUE(std::filesystem::is_empty(folder));
 }
 
 }  // namespace
