@@ -1,10 +1,11 @@
 #include "nfo/TextEncoding.h"
 
 #include "nfo/Cp437.h"
+#include "platform/Utf8.h"
 
 namespace {
 
-constexpr char32_t kReplacement = 0xFFFD;
+using platform::kReplacementCharacter;
 
 void Append(std::u16string& out, char32_t c) {
   // Controls show as their code page 437 graphics, as a code page 437 file's
@@ -20,54 +21,6 @@ void Append(std::u16string& out, char32_t c) {
   }
 }
 
-bool IsContinuation(unsigned char b) { return (b & 0xC0) == 0x80; }
-
-// Reads one UTF-8 sequence at `pos`. Returns its character and advances `pos`
-// past it; on a malformed sequence returns U+FFFD and advances past its
-// longest valid beginning (at least one byte), so that decoding resumes at
-// the first byte that cannot belong to it.
-char32_t NextUtf8(std::string_view s, size_t& pos, bool& valid) {
-  const auto b0 = static_cast<unsigned char>(s[pos]);
-  if (b0 < 0x80) {
-    ++pos;
-    return b0;
-  }
-  int length;
-  char32_t c;
-  unsigned char lo = 0x80, hi = 0xBF;  // allowed range of the second byte
-  if (b0 >= 0xC2 && b0 <= 0xDF) {
-    length = 2;
-    c = b0 & 0x1F;
-  } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-    length = 3;
-    c = b0 & 0x0F;
-    if (b0 == 0xE0) lo = 0xA0;  // no overlong forms
-    if (b0 == 0xED) hi = 0x9F;  // no surrogates
-  } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-    length = 4;
-    c = b0 & 0x07;
-    if (b0 == 0xF0) lo = 0x90;  // no overlong forms
-    if (b0 == 0xF4) hi = 0x8F;  // nothing above U+10FFFF
-  } else {
-    valid = false;
-    ++pos;
-    return kReplacement;
-  }
-  size_t i = pos + 1;
-  for (int k = 1; k < length; ++k, ++i) {
-    const auto b = i < s.size() ? static_cast<unsigned char>(s[i]) : 0;
-    const bool ok = i < s.size() && (k == 1 ? (b >= lo && b <= hi) : IsContinuation(b));
-    if (!ok) {
-      valid = false;
-      pos = i;
-      return kReplacement;
-    }
-    c = (c << 6) | (b & 0x3F);
-  }
-  pos = i;
-  return c;
-}
-
 // Decodes UTF-8; `valid` tells whether every sequence was well formed and
 // `multiByte` whether any character needed more than one byte. With
 // `stopAtError` decoding ends at the first malformed sequence: the caller
@@ -78,11 +31,14 @@ std::u16string DecodeUtf8(std::string_view s, bool& valid, bool& multiByte, bool
   valid = true;
   multiByte = false;
   for (size_t pos = 0; pos < s.size();) {
-    const size_t start = pos;
-    const char32_t c = NextUtf8(s, pos, valid);
-    multiByte = multiByte || pos - start > 1;
+    // A malformed sequence gives U+FFFD and decoding resumes at the first
+    // byte that cannot belong to it.
+    const platform::Utf8Step step = platform::DecodeUtf8At(s, pos);
+    valid = valid && step.valid;
+    multiByte = multiByte || step.length > 1;
     if (!valid && stopAtError) break;
-    Append(out, c);
+    Append(out, step.character);
+    pos += step.length;
   }
   return out;
 }
@@ -105,9 +61,9 @@ std::u16string DecodeUtf16(std::string_view s, bool bigEndian) {
         continue;
       }
     }
-    Append(out, (u >= 0xD800 && u <= 0xDFFF) ? kReplacement : u);
+    Append(out, (u >= 0xD800 && u <= 0xDFFF) ? kReplacementCharacter : u);
   }
-  if (s.size() % 2 != 0) Append(out, kReplacement);  // half a code unit at the end
+  if (s.size() % 2 != 0) Append(out, kReplacementCharacter);  // half a code unit at the end
   return out;
 }
 

@@ -2,73 +2,21 @@
 
 #include <cstring>
 
+#include "platform/Utf8.h"
+
 namespace unrar {
-
-namespace {
-
-void appendUtf8(std::string& out, uint32_t c) {
-  if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
-  if (c < 0x80) {
-    out += char(c);
-  } else if (c < 0x800) {
-    out += char(0xC0 | (c >> 6));
-    out += char(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += char(0xE0 | (c >> 12));
-    out += char(0x80 | ((c >> 6) & 0x3F));
-    out += char(0x80 | (c & 0x3F));
-  } else {
-    out += char(0xF0 | (c >> 18));
-    out += char(0x80 | ((c >> 12) & 0x3F));
-    out += char(0x80 | ((c >> 6) & 0x3F));
-    out += char(0x80 | (c & 0x3F));
-  }
-}
-
-// Decodes one UTF-8 sequence at s[i]; returns its length, or 0 when invalid.
-size_t decodeUtf8(const std::string& s, size_t i, uint32_t& c) {
-  auto b = [&](size_t k) { return uint8_t(s[i + k]); };
-  uint8_t b0 = b(0);
-  size_t n;
-  if (b0 < 0x80) {
-    c = b0;
-    return 1;
-  }
-  if ((b0 & 0xE0) == 0xC0) {
-    n = 2;
-    c = b0 & 0x1F;
-  } else if ((b0 & 0xF0) == 0xE0) {
-    n = 3;
-    c = b0 & 0x0F;
-  } else if ((b0 & 0xF8) == 0xF0) {
-    n = 4;
-    c = b0 & 0x07;
-  } else
-    return 0;
-  if (i + n > s.size()) return 0;
-  for (size_t k = 1; k < n; ++k) {
-    if ((b(k) & 0xC0) != 0x80) return 0;
-    c = (c << 6) | (b(k) & 0x3F);
-  }
-  static const uint32_t minimum[5] = {0, 0, 0x80, 0x800, 0x10000};
-  if (c < minimum[n] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return 0;
-  return n;
-}
-
-}  // namespace
 
 std::string toValidUtf8(const std::string& s) {
   std::string out;
   out.reserve(s.size());
   for (size_t i = 0; i < s.size();) {
-    uint32_t c;
-    size_t n = decodeUtf8(s, i, c);
-    if (n == 0) {
-      appendUtf8(out, uint8_t(s[i]));
+    const platform::Utf8Step step = platform::DecodeUtf8At(s, i);
+    if (!step.valid) {
+      platform::AppendUtf8(out, uint8_t(s[i]));
       ++i;
     } else {
-      out.append(s, i, n);
-      i += n;
+      out.append(s, i, step.length);
+      i += step.length;
     }
   }
   return out;
@@ -78,14 +26,10 @@ std::wstring utf8ToWide(const std::string& s) {
   std::wstring out;
   out.reserve(s.size());
   for (size_t i = 0; i < s.size();) {
-    uint32_t c;
-    size_t n = decodeUtf8(s, i, c);
-    if (n == 0) {
-      c = uint8_t(s[i]);
-      n = 1;
-    }
-    out += wchar_t(c);
-    i += n;
+    const platform::Utf8Step step = platform::DecodeUtf8At(s, i);
+    // A byte that is no part of a well-formed sequence is taken as Latin-1.
+    out += step.valid ? wchar_t(step.character) : wchar_t(uint8_t(s[i]));
+    i += step.valid ? step.length : 1;
   }
   return out;
 }
@@ -93,7 +37,7 @@ std::wstring utf8ToWide(const std::string& s) {
 std::string wideToUtf8(const wchar_t* s) {
   std::string out;
   if (s)
-    for (; *s; ++s) appendUtf8(out, uint32_t(*s));
+    for (; *s; ++s) platform::AppendUtf8(out, char32_t(*s));
   return out;
 }
 
@@ -138,7 +82,7 @@ std::string decodeRar4Name(const std::string& raw) {
   std::string out;
   for (char32_t c : wide) {
     if (c == 0) break;
-    appendUtf8(out, c);
+    platform::AppendUtf8(out, c);
   }
   return out;
 }
