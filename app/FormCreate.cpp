@@ -1,7 +1,6 @@
 // Start-up: everything that happens before the window is first shown, in a
 // fixed order: plug-in folder and button, settings, association state, the
 // .nfo text, the release's SFV file or disc folders, and the origin site.
-#include <filesystem>
 #include <optional>
 
 #include "app/Dialogs.h"
@@ -10,6 +9,7 @@
 #include "nfo/NfoText.h"
 #include "platform/DirSearch.h"
 #include "platform/FileRead.h"
+#include "platform/Folders.h"
 #include "platform/Path.h"
 #include "platform/ProgramDir.h"
 #include "release/OriginSite.h"
@@ -31,8 +31,7 @@ void TForm1::FormCreate(const QString& argument) {
   context.cdcount = 0;
 
   // The plug-in folder; failing to create it does not matter.
-  std::error_code ec;
-  std::filesystem::create_directories(settings::PluginsFolder(), ec);
+  static_cast<void>(platform::CreateFolders(settings::PluginsFolder()));
   const std::string programDir = platform::ProgramDir();
 
   if (platform::FileExists(programDir + "PluginManager")) pluginbutton->show();

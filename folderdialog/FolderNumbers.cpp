@@ -5,10 +5,9 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "platform/DirSearch.h"
+#include "platform/FileRead.h"
 
 namespace fs = std::filesystem;
 
@@ -37,11 +36,10 @@ std::string BaseDir(const char* variable, const char* homeRelative) {
 std::string ConfigHome() { return BaseDir("XDG_CONFIG_HOME", "/.config"); }
 std::string DataHome() { return BaseDir("XDG_DATA_HOME", "/.local/share"); }
 
+// The file's text, or "" when it cannot be read (see platform::ReadWholeFile).
 std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
+  platform::Expected<std::string> text = platform::ReadWholeFile(path);
+  return text ? std::move(*text) : std::string();
 }
 
 std::string StripTrailingSlashes(std::string path) {

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/Folders.h"
 #include "settings/DesktopEntry.h"
 #include "settings/ProfileFile.h"
 #include "settings/SettingsKeys.h"
@@ -163,7 +164,7 @@ platform::Result RegisterAssociation(const std::string& programPath) {
   const auto entry = DesktopEntryText(programPath);
   if (!entry) return platform::Result::Failed("Cannot register " + programPath + " as the .nfo viewer");
   const std::string path = DesktopEntryPath();
-  if (!CreateFolders(ApplicationsFolder()) || !ReplaceFileAtomically(path, *entry))
+  if (!platform::CreateFolders(ApplicationsFolder(), kNewFolderMode) || !ReplaceFileAtomically(path, *entry))
     return platform::Result::Failed(UnableToWriteText(path));
 
   AppInfoPtr app = AppFromFile(path);

@@ -7,9 +7,11 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 
 #include "platform/FileRead.h"
+#include "platform/Folders.h"
 #include "platform/Path.h"
 #include "platform/Result.h"
 #include "settings/ProfileText.h"
@@ -46,26 +48,13 @@ bool WriteAll(int fd, std::string_view data) {
   return true;
 }
 
-std::string FolderOf(const std::string& path) {
-  const auto slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
+platform::Result Failed(const std::string& what, int error) {
+  return platform::Result::Failed(what + ": " + std::strerror(error));
 }
 
 }  // namespace
 
-bool CreateFolders(const std::string& folder) {
-  std::string f = folder;
-  while (f.size() > 1 && f.back() == '/') f.pop_back();
-  if (f.empty()) return true;
-  struct stat st {};
-  if (::stat(f.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
-  const auto slash = f.rfind('/');
-  if (slash != std::string::npos && slash > 0 && !CreateFolders(f.substr(0, slash))) return false;
-  return ::mkdir(f.c_str(), 0700) == 0 || errno == EEXIST;
-}
-
-bool ReplaceFileAtomically(const std::string& path, std::string_view content) {
+platform::Result ReplaceFileAtomically(const std::string& path, std::string_view content) {
   // Write through a symbolic link to the file it names, not over the link.
   std::string target = path;
   if (char* real = ::realpath(path.c_str(), nullptr)) {
@@ -75,29 +64,31 @@ bool ReplaceFileAtomically(const std::string& path, std::string_view content) {
   mode_t mode = 0666 & ~CurrentUmask();
   struct stat st {};
   if (::stat(target.c_str(), &st) == 0) {
-    if (!S_ISREG(st.st_mode) || ::access(target.c_str(), W_OK) != 0) return false;
+    if (!S_ISREG(st.st_mode)) return Failed("Cannot replace " + target, S_ISDIR(st.st_mode) ? EISDIR : ENODEV);
+    if (::access(target.c_str(), W_OK) != 0) return Failed("Cannot replace " + target, errno);
     mode = st.st_mode & 07777;
   }
 
-  const std::string folder = FolderOf(target);
-  const std::string base = platform::FileNameOf(target);
-  std::string temp = folder + "/." + base + ".XXXXXX";
+  // "" is the current folder.
+  const std::string folder = platform::FolderOf(target);
+  std::string temp = folder + "." + platform::FileNameOf(target) + ".XXXXXX";
   const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-  if (fd < 0) return false;
+  if (fd < 0) return Failed("Cannot create a file beside " + target, errno);
   bool ok = ::fchmod(fd, mode) == 0 && WriteAll(fd, content) && ::fsync(fd) == 0;
   ok = (::close(fd) == 0) && ok;
   ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
   if (!ok) {
+    const int error = errno;
     ::unlink(temp.c_str());
-    return false;
+    return Failed("Cannot write " + target, error);
   }
   // Make the rename itself durable.
-  const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const int dir = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dir >= 0) {
     ::fsync(dir);
     ::close(dir);
   }
-  return true;
+  return platform::Result::Ok();
 }
 
 bool ProfileFile::Exists() const {
@@ -111,13 +102,17 @@ std::string ProfileFile::ReadString(std::string_view section, std::string_view k
   return ProfileLookup(*text, section, key);
 }
 
-bool ProfileFile::WriteString(std::string_view section, std::string_view key, std::string_view value,
-                              bool createFolders) {
-  if (!ProfileEntryStorable(section, key, value)) return false;
-  if (createFolders && !CreateFolders(FolderOf(path_))) return false;
+platform::Result ProfileFile::WriteString(std::string_view section, std::string_view key, std::string_view value,
+                                          bool createFolders) {
+  if (!ProfileEntryStorable(section, key, value))
+    return platform::Result::Failed("Cannot store that entry in " + path_);
+  if (const std::string folder = platform::FolderOf(path_); createFolders && !folder.empty()) {
+    if (platform::Result made = platform::CreateFolders(folder, kNewFolderMode); !made) return made;
+  }
   if (!Exists()) return ReplaceFileAtomically(path_, ProfileUpdate("", section, key, value));
   const platform::Expected<std::string> text = ReadSettingsText(path_);
-  if (!text) return false;  // never drop keys we could not read
+  // Never drop keys that could not be read.
+  if (!text) return platform::Result::Failed("Cannot read " + path_ + ": " + text.message());
   return ReplaceFileAtomically(path_, ProfileUpdate(*text, section, key, value));
 }
 

@@ -1,5 +1,7 @@
 #include "settings/SettingsLoadSave.h"
 
+#include "platform/Folders.h"
+#include "platform/Path.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsLock.h"
 
@@ -67,7 +69,9 @@ platform::Result SaveSettings(const OptionsPanel& panel, ProfileFile& file) {
   static constexpr Option kNoOrder[] = {Option::AlwaysOnTop, Option::WordWrap, Option::ChooseExtract,
                                         Option::Associate,   Option::Extract,  Option::RunAfterExt,
                                         Option::UseBin,      Option::UseCue};
-  CreateFolders(file.Path().substr(0, file.Path().rfind('/') + 1));  // for the lock file; a failure shows below
+  // The folder, for the lock file; a failure shows in the first write below.
+  if (const std::string folder = platform::FolderOf(file.Path()); !folder.empty())
+    static_cast<void>(platform::CreateFolders(folder, kNewFolderMode));
   const SettingsLock lock(file.Path());
   for (Option option : kYesOrder)
     if (panel.IsChecked(option)) RETURN_IF_FAILED(WriteOption(file, KeyOf(option), kYes));

@@ -10,6 +10,7 @@
 #include "ChildProcess.h"
 #include "FakePanel.h"
 #include "TempFolder.h"
+#include "platform/Folders.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsLocation.h"
 #include "settings/SettingsLock.h"
@@ -238,7 +239,7 @@ TEST(SettingsLock, ALoadOrSaveWaitsForTheOneUnderWayInAnotherWindow) {
     const std::string path = settings::SettingsPath();
     unsetenv("XDG_CONFIG_HOME");
     ASSERT_EQ(path.rfind(home.path(), 0), 0u);
-    ASSERT_TRUE(settings::CreateFolders(path.substr(0, path.rfind('/'))));
+    ASSERT_TRUE(platform::CreateFolders(path.substr(0, path.rfind('/')), settings::kNewFolderMode));
     if (!save) WriteFile(path, "[Options]\nExtractTo=/before\n");
 
     int go[2];
