@@ -177,13 +177,16 @@ constexpr uint64_t kTwoThreadBytes = 8 * kCrcChunkBytes;
 
 }  // namespace
 
-FileCrcStatus FileCrc32(const std::string& path, uint32_t& checksum, const CrcChunkHook& hook) {
+platform::Expected<std::optional<uint32_t>> FileCrc32(const std::string& path, const CrcChunkHook& hook) {
+  const auto unreadable = [&path] {
+    return platform::Expected<std::optional<uint32_t>>::Failed("Cannot read " + path);
+  };
   // O_NONBLOCK keeps a FIFO named in a list from blocking the open; it is
   // rejected below with every other non-regular file.
   FdCloser file{open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
-  if (file.fd < 0) return FileCrcStatus::Unreadable;
+  if (file.fd < 0) return unreadable();
   struct stat st;
-  if (fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode)) return FileCrcStatus::Unreadable;
+  if (fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode)) return unreadable();
   posix_fadvise(file.fd, 0, 0, POSIX_FADV_SEQUENTIAL);
 
   // One chunk buffer per thread, kept between calls: a release of many
@@ -192,7 +195,7 @@ FileCrcStatus FileCrc32(const std::string& path, uint32_t& checksum, const CrcCh
   // the chunk in the buffer has been taken into the register.
   thread_local platform::AlignedBuffer<> buffer;
   if (!buffer) buffer = platform::AlignedBuffer<>(kCrcChunkBytes);
-  if (!buffer) return FileCrcStatus::Unreadable;
+  if (!buffer) return unreadable();
 
   std::optional<OddChunkReader> helper;
   if (static_cast<uint64_t>(st.st_size) > kTwoThreadBytes) {
@@ -218,21 +221,13 @@ FileCrcStatus FileCrc32(const std::string& path, uint32_t& checksum, const CrcCh
       length = ReadChunk(file.fd, buffer.data(), index);
       if (length > 0) crc = Crc32Update(crc, buffer.data(), static_cast<size_t>(length));
     }
-    if (length < 0) return FileCrcStatus::Unreadable;
+    if (length < 0) return unreadable();
     if (length == 0) break;
     done += static_cast<uint64_t>(length);
-    if (hook && !hook(done)) return FileCrcStatus::Cancelled;
+    if (hook && !hook(done)) return std::optional<uint32_t>();  // stopped: no checksum, no failure
     if (length < kWhole) break;
   }
-  checksum = ~crc;
-  return FileCrcStatus::Ok;
-}
-
-platform::Expected<uint32_t> FileCrc32(const std::string& path) {
-  uint32_t checksum = 0;
-  if (FileCrc32(path, checksum, CrcChunkHook()) != FileCrcStatus::Ok)
-    return platform::Expected<uint32_t>::Failed("Cannot read " + path);
-  return checksum;
+  return std::optional<uint32_t>(~crc);
 }
 
 }  // namespace release

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "platform/Result.h"
@@ -26,22 +27,18 @@ uint32_t Crc32Update(uint32_t crc, const void* data, size_t length);
 uint32_t Crc32Combine(uint32_t first, uint32_t second, uint64_t secondLength);
 
 // Called after every chunk of a file with the bytes read so far. Returning
-// false stops the checksum; the file routine then reports `Cancelled`.
+// false stops the checksum.
 using CrcChunkHook = std::function<bool(uint64_t bytesDone)>;
 
-enum class FileCrcStatus { Ok, Unreadable, Cancelled };
-
-// The CRC-32 of a whole file, read in fixed-size chunks (bounded memory, any
-// size); a file of more than a few chunks is read and summed on two threads,
-// the hook always being called on the caller's. The file is only opened for
-// reading. On `Ok`, `checksum` holds the
-// final value (00000000 for an empty file); otherwise it is left untouched.
-// Anything but a regular file counts as unreadable.
-FileCrcStatus FileCrc32(const std::string& path, uint32_t& checksum, const CrcChunkHook& hook);
-
-// The same without a hook: the checksum, or failure ("Cannot read <path>")
-// when the file is unreadable.
-platform::Expected<uint32_t> FileCrc32(const std::string& path);
+// The CRC-32 of a whole file (00000000 for an empty one), read in fixed-size
+// chunks (bounded memory, any size); a file of more than a few chunks is read
+// and summed on two threads, the hook always being called on the caller's.
+// The file is only opened for reading. Fails ("Cannot read <path>") when the
+// file is unreadable; anything but a regular file counts as unreadable.
+// A run the hook stops is no failure: the result is then ok and holds no
+// checksum (std::nullopt), which is how the hook's outcome is told. Without
+// a hook, an ok result always holds the checksum.
+platform::Expected<std::optional<uint32_t>> FileCrc32(const std::string& path, const CrcChunkHook& hook = {});
 
 // Size of the chunks FileCrc32 reads: small enough that a chunk is still in
 // the core's second-level cache when the CRC reads it after the copy.

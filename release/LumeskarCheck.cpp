@@ -73,11 +73,11 @@ int main(int argc, char** argv) {
       ++tally.missing;
       continue;
     }
-    const platform::Expected<uint32_t> crc = release::FileCrc32(path);
+    const platform::Expected<std::optional<uint32_t>> crc = release::FileCrc32(path);
     if (!crc) {
       PrintResult(item.name, "UNREADABLE");
       ++tally.unreadable;
-    } else if (*crc != item.crc) {
+    } else if (**crc != item.crc) {
       PrintResult(item.name, "BAD CRC");
       ++tally.bad;
     } else {

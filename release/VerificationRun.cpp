@@ -92,7 +92,7 @@ class Run {
     ui_.SetStatus("SFV File Check Progress: [" + v_.checkfile + "]");
 
     uint64_t fileDone = 0;
-    FileCrcStatus status = FileCrc32(v_.checkfile, v_.checkcrc, [&](uint64_t done) {
+    const platform::Expected<std::optional<uint32_t>> sum = FileCrc32(v_.checkfile, [&](uint64_t done) {
       fileDone = done;
       if (std::chrono::steady_clock::now() - lastPump_ >= kPumpInterval) {
         ui_.ShowProgress(done_ + done, total_);
@@ -102,8 +102,9 @@ class Run {
     });
     done_ += fileDone;
 
-    if (status == FileCrcStatus::Cancelled) return !HonourCancel();
-    if (status == FileCrcStatus::Unreadable) {
+    if (sum.ok() && !sum->has_value()) return !HonourCancel();  // the hook stopped the sum
+    if (sum) v_.checkcrc = **sum;
+    if (!sum) {
       ui_.ShowMessage("Warning: File " + v_.checkfile + " could not be read!");
       v_.checkresult = kError;
     } else if (v_.checkcrc != item.crc) {

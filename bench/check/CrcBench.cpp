@@ -223,8 +223,8 @@ uint32_t Mmap(const std::string& path, bool twoThreads) {
 }
 
 uint32_t Own(const std::string& path) {
-  const platform::Expected<uint32_t> value = release::FileCrc32(path);
-  return value ? *value : 0;
+  const platform::Expected<std::optional<uint32_t>> value = release::FileCrc32(path);
+  return value ? **value : 0;
 }
 
 }  // namespace

@@ -73,7 +73,7 @@ class ExtractWindow : public WindowTest {
       uint32_t crc = 0;
       if (checkable) {
         const auto sum = release::FileCrc32(*v);
-        if (sum) crc = *sum;
+        if (sum) crc = **sum;
       }
       char hex[9];
       std::snprintf(hex, sizeof hex, "%08X", crc);
