@@ -1,40 +1,25 @@
 #include "folderdialog/FolderNumbers.h"
 
-#include <pwd.h>
-#include <unistd.h>
-
 #include <cstdlib>
 #include <filesystem>
 
 #include "platform/DirSearch.h"
 #include "platform/FileRead.h"
+#include "platform/UserFolders.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string Env(const char* name) {
-  const char* v = std::getenv(name);
-  return v ? std::string(v) : std::string();
+std::string Home() { return platform::HomeFolder(std::getenv("HOME")); }
+
+// An XDG base folder ($XDG_CONFIG_HOME ...) by its variable and its default below home.
+std::string BaseDir(const char* variable, const char* belowHome) {
+  return platform::XdgBaseFolder(std::getenv(variable), std::getenv("HOME"), belowHome);
 }
 
-std::string Home() {
-  std::string home = Env("HOME");
-  if (home.empty()) {
-    if (const passwd* pw = getpwuid(getuid())) home = pw->pw_dir ? pw->pw_dir : "";
-  }
-  return home;
-}
-
-// An XDG base directory: the variable when it holds an absolute path, else the default under home.
-std::string BaseDir(const char* variable, const char* homeRelative) {
-  const std::string v = Env(variable);
-  if (!v.empty() && v.front() == '/') return v;
-  return Home() + homeRelative;
-}
-
-std::string ConfigHome() { return BaseDir("XDG_CONFIG_HOME", "/.config"); }
-std::string DataHome() { return BaseDir("XDG_DATA_HOME", "/.local/share"); }
+std::string ConfigHome() { return BaseDir("XDG_CONFIG_HOME", ".config"); }
+std::string DataHome() { return BaseDir("XDG_DATA_HOME", ".local/share"); }
 
 // The file's text, or "" when it cannot be read (see platform::ReadWholeFile).
 std::string ReadFile(const std::string& path) {
@@ -111,7 +96,7 @@ std::string SpecialFolderPath(int n) {
     case 21: return UserDir("TEMPLATES");
     case 26: return ConfigHome();  // application data
     case 28: return DataHome();    // local application data
-    case 32: return BaseDir("XDG_CACHE_HOME", "/.cache");
+    case 32: return BaseDir("XDG_CACHE_HOME", ".cache");
     case 39: return UserDir("PICTURES");
     case 40: return Home();  // the user's profile
     default: return {};
