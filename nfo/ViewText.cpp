@@ -1,7 +1,9 @@
 #include "nfo/ViewText.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
+#include <iterator>
 
 #include "nfo/Cp437.h"
 
@@ -53,6 +55,7 @@ void ViewText::SetWrapColumns(int columns) {
 }
 
 void ViewText::Rewrap() {
+  markedRow_ = npos;
   rows_.clear();
   size_t estimate = static_cast<size_t>(std::count(text_.begin(), text_.end(), u'\n')) + 1;
   if (wrapColumns_ > 0) estimate += text_.size() / static_cast<size_t>(wrapColumns_);
@@ -140,18 +143,47 @@ size_t ViewText::RowOf(size_t position) const {
 }
 
 template <typename Visit>
-void ViewText::Walk(size_t row, int fromColumn, Visit visit) const {
+void ViewText::Walk(size_t row, int fromColumn, size_t fromOffset, Visit visit) const {
   const size_t start = rows_[row], end = RowEnd(row);
   if (oneCellEach_) {
-    const size_t skip = static_cast<size_t>(std::max(fromColumn, 0));
+    const size_t skip =
+        std::min(static_cast<size_t>(std::max(fromColumn, 0)), fromOffset - std::min(fromOffset, start));
     for (size_t i = start + std::min(skip, end - start); i < end; ++i)
       if (!visit(PlacedChar{i, 1, text_[i], static_cast<int>(i - start), 1})) return;
     return;
   }
+  size_t i = start;
   int column = 0;
-  for (size_t i = start; i < end;) {
+  if (end - start > kMarkEvery) {
+    // A long row: begin at the last mark before both limits.
+    if (markedRow_ != row) MarkRow(row);
+    const auto after = std::partition_point(
+        marks_.begin(), marks_.end(), [&](const Mark& m) { return m.column <= fromColumn && m.offset <= fromOffset; });
+    if (after != marks_.begin()) {
+      i = std::prev(after)->offset;
+      column = std::prev(after)->column;
+    }
+  }
+  while (i < end) {
     const PlacedChar p = CharAtOffset(i, column);
-    if ((p.column >= fromColumn || p.column + p.cells > fromColumn) && !visit(p)) return;
+    if (!visit(p)) return;
+    column += p.cells;
+    i += p.units;
+  }
+}
+
+void ViewText::MarkRow(size_t row) const {
+  marks_.clear();
+  markedRow_ = row;
+  const size_t end = RowEnd(row);
+  int column = 0;
+  size_t marked = rows_[row];
+  for (size_t i = rows_[row]; i < end;) {
+    if (i - marked >= kMarkEvery) {
+      marks_.push_back({i, column});
+      marked = i;
+    }
+    const PlacedChar p = CharAtOffset(i, column);
     column += p.cells;
     i += p.units;
   }
@@ -159,9 +191,9 @@ void ViewText::Walk(size_t row, int fromColumn, Visit visit) const {
 
 std::vector<PlacedChar> ViewText::RowCells(size_t row, int first, int last) const {
   std::vector<PlacedChar> cells;
-  Walk(row, first, [&](const PlacedChar& p) {
+  Walk(row, first, npos, [&](const PlacedChar& p) {
     if (p.column >= last) return false;
-    cells.push_back(p);
+    if (p.column >= first || p.column + p.cells > first) cells.push_back(p);
     return true;
   });
   return cells;
@@ -171,8 +203,11 @@ int ViewText::ColumnOf(size_t position) const {
   const size_t row = RowOf(position);
   if (oneCellEach_) return static_cast<int>(position - rows_[row]);
   int column = 0;
-  Walk(row, 0, [&](const PlacedChar& p) {
-    if (p.offset >= position) return false;
+  Walk(row, INT_MAX, position, [&](const PlacedChar& p) {
+    if (p.offset >= position) {
+      column = p.column;
+      return false;
+    }
     column = p.column + p.cells;
     return true;
   });
@@ -194,7 +229,7 @@ size_t ViewText::PositionNear(size_t row, double column) const {
     return std::min(wanted, RowCaretEnd(row));
   }
   size_t found = npos;
-  Walk(row, 0, [&](const PlacedChar& p) {
+  Walk(row, static_cast<int>(std::clamp(std::floor(column), 0.0, double(INT_MAX))), npos, [&](const PlacedChar& p) {
     if (column < p.column + p.cells / 2.0) found = p.offset;
     return found == npos;
   });
@@ -204,7 +239,7 @@ size_t ViewText::PositionNear(size_t row, double column) const {
 size_t ViewText::CharAt(size_t row, int column) const {
   if (column < 0) return npos;
   size_t found = npos;
-  Walk(row, column, [&](const PlacedChar& p) {
+  Walk(row, column, npos, [&](const PlacedChar& p) {
     if (p.column > column) return false;
     if (p.cells > 0 && column < p.column + p.cells) found = p.offset;
     return found == npos;
@@ -361,6 +396,7 @@ void ViewText::Splice(size_t from, size_t to, std::u16string_view with) {
   const size_t first = rowOfEdit > 0 ? rowOfEdit - 1 : 0;
   const std::uint32_t shift = static_cast<std::uint32_t>(with.size() - (to - from));  // modulo 2^32
   text_.replace(from, to - from, with);
+  markedRow_ = npos;
   if (oneCellEach_ && !OneCellEach(with)) oneCellEach_ = false;
 
   const size_t editEnd = from + with.size();

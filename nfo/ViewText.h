@@ -106,10 +106,14 @@ class ViewText {
   // is the text's last.
   size_t NextRowStart(size_t start) const;
   size_t NextRowStartOneCellEach(size_t start) const;
-  // Calls `visit` with each character of `row` from its start, or from
-  // `fromColumn` when every character takes one cell, until it returns false.
+  // Calls `visit` with each character of `row` until it returns false: from
+  // the row's start, or from a character before both `fromColumn` and
+  // `fromOffset` (the caller skips what it does not need).
   template <typename Visit>
-  void Walk(size_t row, int fromColumn, Visit visit) const;
+  void Walk(size_t row, int fromColumn, size_t fromOffset, Visit visit) const;
+  // Marks along `row`: a character's place and column every kMarkEvery
+  // units, so that walking a long row starts near where it is needed.
+  void MarkRow(size_t row) const;
   // The last caret position that shows on `row`.
   size_t RowCaretEnd(size_t row) const;
   void Rewrap();
@@ -127,4 +131,14 @@ class ViewText {
   size_t caret_ = 0, anchor_ = 0;
   int goalColumn_ = -1;  // the column kept by Up and Down; -1: the caret's own
   std::vector<Edit> undo_, redo_;
+
+  // A row with word wrap off may be a whole 60-megabyte line: the last long
+  // row walked keeps marks along it (forgotten when the rows change).
+  static constexpr size_t kMarkEvery = 4096;
+  struct Mark {
+    size_t offset;
+    int column;
+  };
+  mutable size_t markedRow_ = npos;
+  mutable std::vector<Mark> marks_;
 };

@@ -195,3 +195,27 @@ TEST(ViewText, PointsMapToCharactersOnTheGrid) {
   EXPECT_EQ(t.CharAt(1, 1), 6u);
   EXPECT_EQ(t.PositionNear(1, 40), 7u);
 }
+
+TEST(ViewText, LongRowsGiveTheSameColumnsAnywhereAlongThem) {
+  // One line of 300,000 characters with TABs, wide and combining characters,
+  // word wrap off: asked in any order, every character is where the grid
+  // puts it, as a walk from the line's start finds it.
+  std::u16string line;
+  for (int i = 0; i < 20000; ++i) line += i % 3 ? u"ab\t\u4E2D " : u"x\u0301\U0001F600\u2588yz";
+  const ViewText t = Made(line, 0);
+  int width = 0;
+  const std::vector<PlacedChar> placed = PlaceLine(line, width);
+  std::mt19937 random(3);
+  int wrong = 0;
+  for (int k = 0; k < 2000; ++k) {
+    const PlacedChar& p = placed[random() % placed.size()];
+    wrong += t.ColumnOf(p.offset) != p.column;
+    if (p.cells == 0) continue;  // a combining mark shares its cell with the character before
+    wrong += t.CharAt(0, p.column + p.cells - 1) != p.offset;
+    wrong += t.PositionNear(0, p.column + 0.1) != p.offset;
+    const std::vector<PlacedChar> cells = t.RowCells(0, p.column, p.column + 1);
+    wrong += cells.empty() || cells.back().offset != p.offset;
+  }
+  EXPECT_EQ(wrong, 0);
+  EXPECT_EQ(t.ColumnOf(line.size()), width);
+}
