@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "app/Dialogs.h"
+#include "app/TerminalLabel.h"
 #include "app/Unit1.h"
 #include "nfo/Cp437.h"
 #include "nfo/NfoText.h"
@@ -79,7 +80,6 @@ void TForm1::DiscoverRelease(const std::string& folder) {
   if (std::optional<std::string> site = release::OriginSite(sfvmemo)) {
     // The label is one line high: only the taken text's first line shows.
     fromsite->setText(Cp437Text(release::FirstLine(*site)));
-    fromsite->adjustSize();
-    fromsite->resize(fromsite->width(), 8);
+    fromsite->resize(TerminalTextWidth(fromsite->text()), 8);
   }
 }

@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QStyleFactory>
 
-#include "app/Fonts.h"
 #include "app/RenderCommand.h"
 #include "app/Unit1.h"
 #include "cli/ViewerCommandLine.h"
@@ -20,7 +19,6 @@ int main(int argc, char** argv) {
   QApplication app(qtArgc, argv);
   QApplication::setApplicationName(QStringLiteral("Lumeskar"));
   QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
-  LoadTerminalFont();
   // Only the first operand is used: the path of the .nfo file.
   TForm1 window(command.operands.empty() ? QString() : QString::fromLocal8Bit(command.operands.front()));
   window.show();

@@ -170,7 +170,7 @@ std::optional<int> RunRenderCommand(int argc, char** argv) {
   });
   int qtArgc = 1;
   QGuiApplication app(qtArgc, argv);
-  if (!LoadTerminalFont() || !TerminalGlyphs()) return Fail("the built-in 6x8 font could not be loaded");
+  if (!TerminalGlyphs()) return Fail("the built-in 6x8 font could not be loaded");
 
   // Drawn at one pixel per font pixel, then every pixel made a square.
   const QImage image = ScaleBy(DrawNfoImage(lines, columns), scale);

@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "app/FallbackGlyphs.h"
+#include "app/Fonts.h"
 #include "nfo/CharCells.h"
 
 const CellFont* TerminalGlyphs() {
@@ -21,11 +22,23 @@ const CellFont* TerminalGlyphs() {
   return font ? &*font : nullptr;
 }
 
-TerminalCanvas::TerminalCanvas(QSize size, QRgb ground) : image_(size, QImage::Format_RGB32) { image_.fill(ground); }
+TerminalCanvas::TerminalCanvas(QSize size, QRgb ground) : image_(size, QImage::Format_RGB32), font_(TerminalGlyphs()) {
+  image_.fill(ground);
+}
 
 bool TerminalCanvas::DrawCell(int x, int y, char32_t c, QRgb pen, QRgb ground) {
-  const CellFont* font = TerminalGlyphs();
-  const CellFont::Glyph* glyph = font ? font->Find(c) : nullptr;
+  const CellFont::Glyph* glyph = font_ ? font_->Find(c) : nullptr;
+  if (glyph && x >= 0 && y >= 0 && x + CellFont::kWidth <= image_.width() && y + CellFont::kHeight <= image_.height()) {
+    // The whole cell is on the canvas: row by row, no clipping.
+    const qsizetype stride = image_.bytesPerLine() / qsizetype(sizeof(QRgb));
+    QRgb* line = reinterpret_cast<QRgb*>(image_.bits()) + y * stride + x;
+    for (const unsigned bits : *glyph) {
+      for (int column = 0; column < CellFont::kWidth; ++column)
+        line[column] = (bits & (0x20u >> column)) ? pen : ground;
+      line += stride;
+    }
+    return true;
+  }
   const QRect cell = QRect(x, y, CellFont::kWidth, CellFont::kHeight) & image_.rect();
   for (int row = cell.top(); row <= cell.bottom(); ++row) {
     auto* line = reinterpret_cast<QRgb*>(image_.scanLine(row));
@@ -50,6 +63,9 @@ void TerminalCanvas::DrawLine(QPoint topLeft, std::u16string_view line, int colu
 }
 
 void DrawFallbacks(QPainter& painter, QPoint topLeft, const std::vector<TerminalCanvas::Lacking>& lacking) {
+  // The fallback glyphs sit on the 6x8 font's baseline, so Qt needs to know
+  // that font now (and only now: registering it costs start-up time).
+  LoadTerminalFont();
   for (const TerminalCanvas::Lacking& l : lacking) {
     painter.setPen(QColor(l.pen));
     DrawFallbackGlyph(painter, topLeft + l.topLeft, l.cells, l.character);

@@ -58,6 +58,7 @@ class TerminalCanvas {
 
  private:
   QImage image_;
+  const CellFont* font_;
 };
 
 // Draws the characters the font lacks over a canvas presented at `topLeft`

@@ -216,7 +216,10 @@ void TForm1::BuildStatusStrip() {
   cancelab->hide();
   Label5 = MakeLabel<TClickLabel>(this, QStringLiteral("Extract"), 368, 439, 49, 11, FontL());
   Colour(Label5, kYellow);
-  for (QLabel* label : {static_cast<QLabel*>(sfvfilelab), Label2, fromsite}) DrawInTerminalFont(label);
+  for (QLabel* label : {static_cast<QLabel*>(sfvfilelab), Label2, fromsite}) {
+    DrawInTerminalFont(label);
+    label->setProperty(kFitCaption, false);  // their texts are measured on the character grid
+  }
 }
 
 void TForm1::BuildViewer() {

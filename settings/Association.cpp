@@ -213,13 +213,16 @@ platform::Result UnregisterAssociation() {
 }
 
 bool AssociationIsOurs() {
-  AppInfoPtr app(g_app_info_get_default_for_type(kNfoContentType, FALSE));
-  if (!app || g_strcmp0(g_app_info_get_id(app.get()), kDesktopId) != 0) return false;
   // GIO also falls back to an installed entry nobody chose, such as the one a
   // package puts in /usr/share/applications: only the user's own choice of
   // the default counts, or every start would write the association unasked.
+  // That choice is read first: it is one small file, where asking GIO for
+  // the default reads every desktop entry on the system (a fifth of the
+  // program's start-up), and without the choice the answer is no.
   const auto defaults = ListedFor(LoadMimeAppsList().get(), "Default Applications");
-  return std::find(defaults.begin(), defaults.end(), kDesktopId) != defaults.end();
+  if (std::find(defaults.begin(), defaults.end(), kDesktopId) == defaults.end()) return false;
+  AppInfoPtr app(g_app_info_get_default_for_type(kNfoContentType, FALSE));
+  return app && g_strcmp0(g_app_info_get_id(app.get()), kDesktopId) == 0;
 }
 
 }  // namespace settings

@@ -47,8 +47,6 @@ int ShowOnce(const char* kind, const char* nfo) {
   if (std::strcmp(kind, "lumeskar") == 0) {
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     mark("style");
-    LoadTerminalFont();
-    mark("font");
     if (trace) {
       QFontMetrics(FontS()).height();
       QFontMetrics(FontL()).height();
