@@ -1,7 +1,9 @@
 // lumeskar-check [-q] FILE.sfv: verifies the files listed in an SFV file with
 // the same parser and checksum code as the window, for scripts and benchmarks.
 // Exit status: 0 everything good, 1 anything failed, 2 the SFV unreadable, the
-// report not written or the command line wrong.
+// report not written or the command line wrong. On a .par2 file it verifies
+// (with --repair, repairs) the recovery set's files instead
+// (release/Par2Check).
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -13,6 +15,7 @@
 #include "platform/Path.h"
 #include "release/CRC.h"
 #include "release/ListedFiles.h"
+#include "release/Par2Check.h"
 #include "release/SfvEntries.h"
 
 namespace {
@@ -46,6 +49,14 @@ int main(int argc, char** argv) {
   if (std::optional<int> exitCode = cli::Answer(cli::kCheck, command)) return Finish(*exitCode);
   const bool quiet = command.Has(cli::kQuiet.longName);
   const std::string& sfvPath = command.operands.front();
+  const bool repair = command.Has(cli::kRepair.longName);
+  if (release::IsPar2Name(sfvPath)) return Finish(release::CheckPar2(sfvPath, quiet, repair, stdout));
+  if (repair) {
+    std::fprintf(stderr,
+                 "lumeskar-check: --repair needs a .par2 file\n%sTry 'lumeskar-check --help' for more information.\n",
+                 std::string(cli::kCheck.usage).c_str());
+    return 2;
+  }
   auto text = platform::ReadWholeFile(sfvPath);
   if (!text) {
     if (text.message() == std::strerror(EFBIG))
