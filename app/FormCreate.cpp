@@ -15,6 +15,7 @@
 #include "platform/ProgramDir.h"
 #include "release/OriginSite.h"
 #include "release/ReleaseDiscovery.h"
+#include "release/RepairRun.h"
 #include "release/SfvEntries.h"
 #include "settings/SettingsLocation.h"
 
@@ -62,6 +63,7 @@ void TForm1::DiscoverRelease(const std::string& folder) {
   release::DiscoverRelease(folder, found);
   context.sfvsearch.Name = found.searchName;
   for (int n = 1; n <= 6; ++n) context.cdsfv[n] = found.cdsfv[n];
+  context.par2file = release::FindPar2File(folder);
 
   if (!found.sfvfile.empty()) {
     context.sfvfile = found.sfvfile;
@@ -75,6 +77,8 @@ void TForm1::DiscoverRelease(const std::string& folder) {
   } else if (found.cdcount != 0) {
     context.cdcount = found.cdcount;
     sfvfilelab->setText(QString::fromStdString(release::DiscStatusText(context.cdcount)));
+  } else if (!context.par2file.empty()) {
+    sfvfilelab->setText(QString::fromLatin1(release::kStatusPar2Ready));
   }
 
   if (std::optional<std::string> site = release::OriginSite(sfvmemo)) {

@@ -1,11 +1,14 @@
-// The status line's click runs the SFV verification of the release; the
-// CANCEL label stops it. The run itself is release/VerificationRun; this
-// file connects it to the window's controls and the release context.
+// The status line's click runs the SFV verification of the release (or the
+// repair through its recovery set, when one is on offer); the CANCEL label
+// stops it. The runs themselves are release/VerificationRun and
+// release/RepairRun; this file connects them to the window's controls and
+// the release context.
 #include "app/Dialogs.h"
 #include "app/ExtractHandlers.h"
 #include "app/Unit1.h"
 #include "app/WindowRunUi.h"
 #include "platform/Path.h"
+#include "release/RepairRun.h"
 #include "release/VerificationRun.h"
 
 namespace {
@@ -26,7 +29,7 @@ void TForm1::sfvfilelabClick() {
   settings.nfoFolder = platform::FolderOf(context.sfvfile);
   // After a clean run: the folder prompt or the extraction, as the options say.
   settings.afterCleanRun = [this] { ExtractAfterCleanCheck(*this); };
-  release::RunVerification(ui, context, settings);
+  release::StatusLineClick(ui, context, settings);
 }
 
 void TForm1::cancelabClick() {
