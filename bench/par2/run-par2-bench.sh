@@ -26,7 +26,8 @@ echo "load before: $(cut -d' ' -f1-3 /proc/loadavg)"
 
 work=$(mktemp -d "${BENCH_DIR:-/tmp}/lumeskar-par2-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
-mkdir "$work/set"
+mkdir "$work/set" "$work/times"
+t="$work/times"
 cd "$work/set"
 
 # 1 GiB in 21 volumes, as releases come, and 10 % recovery data in 2000
@@ -56,12 +57,12 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 
 # Intact: verify against the MD5 bound.
 "$check" rel.par2 > /dev/null || { echo "lumeskar-check fails on the intact set" >&2; exit 1; }
-: > t_ours; : > t_peer
+: > "$t/t_ours"; : > "$t/t_peer"
 for _ in $(seq "$runs"); do
-  seconds "$check" rel.par2 >> t_ours
-  seconds par2 verify -q rel.par2 >> t_peer
+  seconds "$check" rel.par2 >> "$t/t_ours"
+  seconds par2 verify -q rel.par2 >> "$t/t_peer"
 done
-ours=$(median < t_ours) peer=$(median < t_peer)
+ours=$(median < "$t/t_ours") peer=$(median < "$t/t_peer")
 bound=$("$bench" md5 rel.rar rel.r[0-9]*)
 rate=$(awk -v b="$total_bytes" -v t="$ours" 'BEGIN { printf "%.1f", b / t / 1e6 }')
 echo
@@ -85,23 +86,23 @@ for n, k in rng.sample(slices, len(slices) * 5 // 100):
         f.seek(at); b = f.read(1); f.seek(at); f.write(bytes([b[0] ^ 0x5A]))
 PY
 }
-restore() { rm -rf "$work/set" && cp -a "$work/pristine" "$work/set" && damage "$work/set" && cd "$work/set"; }
+restore() { cd "$work" && rm -rf "$work/set" && cp -a "$work/pristine" "$work/set" && damage "$work/set" && cd "$work/set"; }
 
 restore
-: > t_ours; : > t_peer; : > r_ours; : > r_peer
+: > "$t/t_ours"; : > "$t/t_peer"; : > "$t/r_ours"; : > "$t/r_peer"
 for _ in $(seq "$runs"); do
-  seconds "$check" rel.par2 >> t_ours
-  seconds par2 verify -q rel.par2 >> t_peer
+  seconds "$check" rel.par2 >> "$t/t_ours"
+  seconds par2 verify -q rel.par2 >> "$t/t_peer"
 done
 for _ in $(seq "$runs"); do
   restore
-  seconds "$check" --repair rel.par2 >> r_ours
+  seconds "$check" --repair rel.par2 >> "$t/r_ours"
   "$check" -q rel.par2 > /dev/null || { echo "our repair did not restore the release" >&2; exit 1; }
   restore
-  seconds par2 repair -q rel.par2 >> r_peer
+  seconds par2 repair -q rel.par2 >> "$t/r_peer"
   par2 verify -q rel.par2 > /dev/null || { echo "par2's repair did not restore the release" >&2; exit 1; }
 done
-vo=$(median < t_ours) vp=$(median < t_peer) ro=$(median < r_ours) rp=$(median < r_peer)
+vo=$(median < "$t/t_ours") vp=$(median < "$t/t_peer") ro=$(median < "$t/r_ours") rp=$(median < "$t/r_peer")
 echo
 echo "release with 5 % of its slices damaged:"
 echo "  verify: ours ${vo}s, par2 ${vp}s: $(ratio "$vp" "$vo")x par2 (target >= 2)"
