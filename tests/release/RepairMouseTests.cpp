@@ -74,13 +74,15 @@ TEST(RepairMouse, OfferRepairCheckAndExtract) {
   const std::string image = RandomBytes(30000, 9);
   rarwriter::RarOptions options;
   options.volumeSize = 12000;
-  const std::vector<std::string> volumes =
-      rarwriter::WriteRar(rel, "game", {{.name = "game.iso", .data = image}}, options);
+  rarwriter::RarEntry entry;
+  entry.name = "game.iso";
+  entry.data = image;
+  const std::vector<std::string> volumes = rarwriter::WriteRar(rel, "game", {entry}, options);
   ASSERT_EQ(volumes.size(), 3u);
   std::string sfv, names;
   for (const std::string& v : volumes) {
     char hex[9];
-    std::snprintf(hex, sizeof hex, "%08x", *release::FileCrc32(v));
+    std::snprintf(hex, sizeof hex, "%08x", **release::FileCrc32(v));
     const std::string name = v.substr(v.rfind('/') + 1);
     sfv += name + " " + hex + "\r\n";
     names += " " + Quote(name);
