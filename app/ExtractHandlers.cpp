@@ -2,10 +2,11 @@
 // prompts, the extraction component's events and the hand-off after a clean
 // check. The flows themselves are extract/ExtractionRun; this file connects
 // it to the window's controls.
-#include "app/ExtractHandlers.h"
-
 #include <QEvent>
 #include <QKeyEvent>
+
+#include <functional>
+#include <utility>
 
 #include "app/Dialogs.h"
 #include "app/PasswordPrompt.h"
@@ -14,8 +15,8 @@
 #include "extract/ExtractionRun.h"
 #include "extract/RARArc.h"
 
-namespace {
-
+// The window as the extraction flows see it: the options panel's settings,
+// the folder prompts, the image and follow-up lines, the password prompt.
 class WindowExtractionUi : public WindowRunUi<extract::ExtractionUi> {
  public:
   using WindowRunUi::WindowRunUi;
@@ -53,8 +54,11 @@ class WindowExtractionUi : public WindowRunUi<extract::ExtractionUi> {
   }
 };
 
+namespace {
+
 // Enter or Escape in one of the two folder prompts.
-void PromptKey(TForm1& f, QKeyEvent* e, QWidget* prompt, QLineEdit* box, extract::FolderPrompt which) {
+void PromptKey(extract::ExtractionRun& run, QKeyEvent* e, QWidget* prompt, QLineEdit* box,
+               extract::FolderPrompt which) {
   const int key = e->key();
   if (key == Qt::Key_Escape) {
     box->clear();
@@ -62,7 +66,7 @@ void PromptKey(TForm1& f, QKeyEvent* e, QWidget* prompt, QLineEdit* box, extract
     return;
   }
   if (key != Qt::Key_Return && key != Qt::Key_Enter) return;
-  if (!f.extraction->FolderEntered(which, ToLocal(box->text()))) return;
+  if (!run.FolderEntered(which, ToLocal(box->text()))) return;
   box->clear();
   prompt->hide();
 }
@@ -70,16 +74,16 @@ void PromptKey(TForm1& f, QKeyEvent* e, QWidget* prompt, QLineEdit* box, extract
 // Closing the window while a check or an extraction runs stops it.
 class StopRunOnClose : public QObject {
  public:
-  explicit StopRunOnClose(TForm1* form) : QObject(form), form_(form) {}
+  StopRunOnClose(QWidget* window, std::function<void()> stop) : QObject(window), stop_(std::move(stop)) {}
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override {
-    if (watched == form_ && event->type() == QEvent::Close) form_->extraction->WindowClosing();
+    if (watched == parent() && event->type() == QEvent::Close) stop_();
     return false;
   }
 
  private:
-  TForm1* form_;
+  std::function<void()> stop_;
 };
 
 }  // namespace
@@ -98,7 +102,7 @@ void TForm1::CreateExtractor() {
   winrar->OnBadPassword = [this](TRAR*, const RARHeaderData& h, int error) { extraction->OnBadPassword(h, error); };
   // CANCEL stops a running extraction as well as a running check.
   connect(cancelab, &TClickLabel::clicked, this, [this] { extraction->Cancel(); });
-  installEventFilter(new StopRunOnClose(this));
+  installEventFilter(new StopRunOnClose(this, [this] { extraction->WindowClosing(); }));
 }
 
 // The run stays: it reads winrar at every extraction, so a new component
@@ -111,11 +115,11 @@ void TForm1::DestroyExtractor() {
 void TForm1::Label5Click() { extraction->ExtractClicked(); }
 
 void TForm1::popupdirboxKeyUp(QKeyEvent* e) {
-  PromptKey(*this, e, popupdir, popupdirbox, extract::FolderPrompt::Extract);
+  PromptKey(*extraction, e, popupdir, popupdirbox, extract::FolderPrompt::Extract);
 }
 
 void TForm1::sfvpopupboxKeyUp(QKeyEvent* e) {
-  PromptKey(*this, e, sfvpopuppanel, sfvpopupbox, extract::FolderPrompt::AfterCheck);
+  PromptKey(*extraction, e, sfvpopuppanel, sfvpopupbox, extract::FolderPrompt::AfterCheck);
 }
 
 void TForm1::winrarError(TRAR*, int) { extraction->OnError(); }
@@ -124,4 +128,4 @@ void TForm1::winrarExtracting(TRAR*, const RARHeaderData&) { extraction->OnExtra
 
 void TForm1::winrarExtract(TRAR*, const RARHeaderData& entry, bool ok) { extraction->OnExtracted(entry, ok); }
 
-void ExtractAfterCleanCheck(TForm1& f) { f.extraction->AfterCleanCheck(); }
+void TForm1::ExtractAfterCleanCheck() { extraction->AfterCleanCheck(); }

@@ -75,9 +75,21 @@ class TForm1 : public QWidget {
   explicit TForm1(const QString& argument, QWidget* parent = nullptr);
   ~TForm1() override;
 
-  // The controls the handlers, their adapters and the window tests reach,
-  // grouped by panel. The panels' captions, frames and group boxes are
-  // private, below.
+  // The window's controls are its own. The runs and the options panel see
+  // them through the adapters below (release::VerificationUi,
+  // extract::ExtractionUi, settings::OptionsPanel); the window tests through
+  // TForm1TestAccess (tests/common/TForm1TestAccess.h).
+  template <class Ui>
+  friend class WindowRunUi;
+  friend class WindowExtractionUi;
+  friend class WindowOptionsPanel;
+  friend class TForm1TestAccess;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  // The controls, grouped by panel.
 
   // Status strip and viewer.
   TAutoSizeLabel* sfvfilelab = nullptr;
@@ -86,6 +98,7 @@ class TForm1 : public QWidget {
   TClickLabel* helplab = nullptr;
   TClickLabel* transparentlab = nullptr;
   TClickLabel* cancelab = nullptr;
+  TClickLabel* Label5 = nullptr;         // "Extract"
   TNfoView* edit = nullptr;              // the .nfo text
   ProgressStrip* progressbar = nullptr;  // thin bar between viewer and status strip
 
@@ -96,11 +109,19 @@ class TForm1 : public QWidget {
   TPanel* sfvpopuppanel = nullptr;
   QLineEdit* sfvpopupbox = nullptr;
   QPushButton* Button4 = nullptr;
+  QLabel* Label6 = nullptr;
+  QFrame* Shape3 = nullptr;
+  QLabel* Label8 = nullptr;
+  QLabel* Label9 = nullptr;
+  QFrame* Shape4 = nullptr;
+  QLabel* Label10 = nullptr;
 
   // About panel.
   TPanel* aboutbox = nullptr;
   QPlainTextEdit* Memo1 = nullptr;
   QPushButton* Button1 = nullptr;
+  QFrame* Shape2 = nullptr;
+  QLabel* Label3 = nullptr;
 
   // Options panel.
   TPanel* optionspanel = nullptr;
@@ -121,6 +142,12 @@ class TForm1 : public QWidget {
   QCheckBox* wwrapcb = nullptr;
   QCheckBox* aotcb = nullptr;
   QPushButton* pluginbutton = nullptr;
+  QFrame* Shape1 = nullptr;
+  QLabel* Label1 = nullptr;
+  QGroupBox* GroupBox1 = nullptr;
+  QLabel* Label7 = nullptr;
+  QLabel* Label4 = nullptr;
+  QGroupBox* GroupBox2 = nullptr;
 
   // Components without a visible shape, created by their subsystems.
   TRAR* winrar = nullptr;
@@ -134,34 +161,6 @@ class TForm1 : public QWidget {
   bool busy = false;
   // The extraction flows (extract/ExtractionRun), reading winrar at every run.
   std::unique_ptr<extract::ExtractionRun> extraction;
-
-  // Handlers that the window tests also call.
-  void helplabClick();         // app/PanelHandlers.cpp
-  void transparentlabClick();  // app/PanelHandlers.cpp
-  void Label5Click();          // app/ExtractHandlers.cpp
-  void DestroyExtractor();     // app/ExtractHandlers.cpp
-
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override;
-
- private:
-  // The panels' captions, frames and group boxes.
-  TClickLabel* Label5 = nullptr;  // status strip: "Extract"
-  QLabel* Label6 = nullptr;       // prompts
-  QFrame* Shape3 = nullptr;
-  QLabel* Label8 = nullptr;
-  QLabel* Label9 = nullptr;
-  QFrame* Shape4 = nullptr;
-  QLabel* Label10 = nullptr;
-  QFrame* Shape2 = nullptr;  // about panel
-  QLabel* Label3 = nullptr;
-  QFrame* Shape1 = nullptr;  // options panel
-  QLabel* Label1 = nullptr;
-  QGroupBox* GroupBox1 = nullptr;
-  QLabel* Label7 = nullptr;
-  QLabel* Label4 = nullptr;
-  QGroupBox* GroupBox2 = nullptr;
-
   // The window as the extraction flows see it.
   std::unique_ptr<extract::ExtractionUi> extractionUi;
 
@@ -180,6 +179,8 @@ class TForm1 : public QWidget {
   void DiscoverRelease(const std::string& folder);
 
   // --- panel handlers (app/PanelHandlers.cpp) ---
+  void helplabClick();
+  void transparentlabClick();
   void Button1Click();
   void Button3Click();
 
@@ -215,6 +216,15 @@ class TForm1 : public QWidget {
 
   // --- extraction (app/ExtractHandlers.cpp) ---
   void CreateExtractor();  // creates winrar, the extraction run, and binds their events
+  void DestroyExtractor();
+  void Label5Click();
+  // The extraction side of a clean check, called by the status line's click
+  // handler once the check has passed: chooses the archive (the first volume
+  // of the RAR set listed in the SFV file, else the last file checked), then
+  // opens the folder prompt when "choose where to extract" is on, and
+  // extracts into the configured folder with the follow-up launch when
+  // "Extract to Directory" is on.
+  void ExtractAfterCleanCheck();
   void popupdirboxKeyUp(QKeyEvent* e);
   void sfvpopupboxKeyUp(QKeyEvent* e);
   void winrarError(TRAR* Sender, int Error);

@@ -4,7 +4,6 @@
 // release/RepairRun; this file connects them to the window's controls and
 // the release context.
 #include "app/Dialogs.h"
-#include "app/ExtractHandlers.h"
 #include "app/Unit1.h"
 #include "app/WindowRunUi.h"
 #include "platform/Path.h"
@@ -28,7 +27,7 @@ void TForm1::sfvfilelabClick() {
   // listed files are looked up in.
   settings.nfoFolder = platform::FolderOf(context.sfvfile);
   // After a clean run: the folder prompt or the extraction, as the options say.
-  settings.afterCleanRun = [this] { ExtractAfterCleanCheck(*this); };
+  settings.afterCleanRun = [this] { ExtractAfterCleanCheck(); };
   release::StatusLineClick(ui, context, settings);
 }
 

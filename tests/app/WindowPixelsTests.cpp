@@ -19,7 +19,7 @@ bool IsBlack(QRgb c) { return (c & 0xFFFFFF) == 0; }
 
 class WindowPixelsTest : public WindowTest {
  protected:
-  QImage ShowAndGrab(TForm1& w) {
+  QImage ShowAndGrab(TForm1TestAccess& w) {
     w.show();
     EXPECT_TRUE(QTest::qWaitForWindowExposed(&w));
     QTest::qWait(200);
@@ -38,7 +38,7 @@ TEST_F(WindowPixelsTest, BlockArtTilesWithoutGapsOnABlackWindow) {
   for (int i = 0; i < 5; ++i) art += full + "\r\n";
   art += lower + "\r\n" + full + "\r\n" + full + "\r\n" + upper + "\r\n";
   art += "\xC9\xCD\xCD\xCD\xBB\r\n\xBA   \xBA\r\n\xC8\xCD\xCD\xCD\xBC\r\n";
-  TForm1& w = Open(WriteFile("rel/art.nfo", art));
+  TForm1TestAccess& w = Open(WriteFile("rel/art.nfo", art));
   QImage img = ShowAndGrab(w);
   ASSERT_EQ(img.size(), QSize(531, 452));
 

@@ -23,7 +23,7 @@ const char* kWelcome = "Please load the program by double clicking an NFO file";
 }
 
 TEST_F(WindowTest, StartsWithoutArgumentShowingTheWelcomeTexts) {
-  TForm1& w = Open("");
+  TForm1TestAccess& w = Open("");
   EXPECT_EQ(w.edit->toPlainText(), "No SFV Opened");
   EXPECT_EQ(w.sfvfilelab->text(), kWelcome);
   EXPECT_EQ(w.fromsite->text(), "Unknown Site");
@@ -38,7 +38,7 @@ TEST_F(WindowTest, StartsWithoutArgumentShowingTheWelcomeTexts) {
 
 TEST_F(WindowTest, LoadsTheNfoAsCodePage437WithEmptyLinesRemoved) {
   std::string nfo = WriteFile("rel/x.nfo", "A\r\n\r\n\r\nB\xDB\xDF\r\n\r\nC\n");
-  TForm1& w = Open(nfo);
+  TForm1TestAccess& w = Open(nfo);
   EXPECT_EQ(w.edit->toPlainText(), QString::fromUtf8("A\n\nB\u2588\u2580\nC"));
   EXPECT_EQ(w.edit->font().family(), "Lumeskar Terminal");
   // No SFV beside it: the status line and the site stay as they were.
@@ -54,7 +54,7 @@ TEST_F(WindowTest, LoadsUtf8WithoutItsSauceAndKeepsOtherScriptsOnTheGrid) {
                               "\xE2\x96\x88\xE4\xB8\xAD\xE2\x96\x88\xF0\x9F\x98\x80\xE2\x96\x88 x"
                               "\xF0\x9F\x91\x8D\xF0\x9F\x8F\xBD\xE2\x96\x88\r\n\x1A" +
                                   sauce);
-  TForm1& w = Open(nfo);
+  TForm1TestAccess& w = Open(nfo);
   EXPECT_EQ(w.edit->toPlainText(),
             QString::fromUtf8("A\n\n\u2588\u4E2D\u2588\U0001F600\u2588 x\U0001F44D\U0001F3FD\u2588"));
   w.show();
@@ -73,7 +73,7 @@ TEST_F(WindowTest, FindsTheSfvAndShowsTheOriginSite) {
   WriteFile("rel/b.sfv", "; Uploaded on the mighty Other\r\nb.rar 00000000\r\n");
   WriteFile("rel/A.SFV", "; Uploaded on the mighty SiteName\r\n; more\r\ngame.rar 1234ABCD\n");
   std::string nfo = WriteFile("rel/x.nfo", "art");
-  TForm1& w = Open(nfo);
+  TForm1TestAccess& w = Open(nfo);
   EXPECT_EQ(form->context.sfvfile, Path("rel/A.SFV"));  // case ignored; first in sorted order
   EXPECT_EQ(form->context.sfvsearch.Name, "A.SFV");
   EXPECT_EQ(w.sfvmemo, "; Uploaded on the mighty SiteName\r\n; more\r\ngame.rar 1234ABCD\r\n");
@@ -88,7 +88,7 @@ TEST_F(WindowTest, ReportsMultiDiscReleasesAndIgnoresClicksOnThem) {
   WriteFile("rel/cd1/one.sfv", "a 00000000\r\n");
   WriteFile("rel/CD3/three.sfv", "a 00000000\r\n");
   std::string nfo = WriteFile("rel/x.nfo", "art");
-  TForm1& w = Open(nfo);
+  TForm1TestAccess& w = Open(nfo);
   EXPECT_EQ(w.sfvfilelab->text(), "Multiple release detected. (3 CD's) - SFV check unsupported");
   EXPECT_EQ(form->context.cdcount, 3);
   EXPECT_TRUE(form->context.sfvfile.empty());
@@ -101,7 +101,7 @@ TEST_F(WindowTest, ReportsMultiDiscReleasesAndIgnoresClicksOnThem) {
 
 TEST_F(WindowTest, UnreadableNfoIsReportedAndTheWindowStillOpens) {
   std::string missing = Path("gone/x.nfo");
-  TForm1& w = Open(missing);
+  TForm1TestAccess& w = Open(missing);
   ASSERT_EQ(messages.size(), 1);
   EXPECT_EQ(messages[0], QString::fromStdString("Cannot open file " + missing + "."));
   EXPECT_EQ(w.edit->toPlainText(), "");
@@ -120,7 +120,7 @@ TEST_F(WindowTest, SfvThatCannotBeLoadedStopsStartUpWithAnError) {
   // An SFV file larger than any real one is not read.
   std::filesystem::resize_file(WriteFile("rel/x.sfv", ""), platform::kMaxTextFileSize + 1);
   std::string nfo = WriteFile("rel/x.nfo", "art");
-  TForm1& w = Open(nfo);
+  TForm1TestAccess& w = Open(nfo);
   ASSERT_EQ(messages.size(), 1);
   EXPECT_EQ(messages[0], QString::fromStdString("Cannot open file " + Path("rel/x.sfv") + "."));
   EXPECT_EQ(w.sfvfilelab->text(), kWelcome);
@@ -139,18 +139,18 @@ TEST_F(WindowTest, MessageBoxesBelongToTheMainWindowEvenWhenItIsNotActive) {
   });
   closer.start(10);
   WriteFile("rel/x.sfv", "gone.rar 00000000\r\n");
-  const TForm1* starting = &Open(Path("rel/missing.nfo"));  // a box during start-up
+  const TForm1TestAccess* starting = &Open(Path("rel/missing.nfo"));  // a box during start-up
   ASSERT_EQ(owners.size(), 1);
   EXPECT_EQ(owners[0], starting);
   form.reset();
-  TForm1& checked = Open(WriteFile("rel/x.nfo", "art"));
+  TForm1TestAccess& checked = Open(WriteFile("rel/x.nfo", "art"));
   Click(checked.sfvfilelab);  // a box from a click: the listed file is missing
   ASSERT_EQ(owners.size(), 2);
   EXPECT_EQ(owners[1], &checked);
 }
 
 TEST_F(WindowTest, TheAssociationBoxNamesTheFileManagerInFull) {
-  TForm1& w = Open("");
+  TForm1TestAccess& w = Open("");
   w.show();
   Click(w.transparentlab);  // the options panel fits its captions when first shown
   EXPECT_EQ(w.assocfiles->text().replace('\n', ' ').toStdString(),
@@ -161,7 +161,7 @@ TEST_F(WindowTest, TheAssociationBoxNamesTheFileManagerInFull) {
 }
 
 TEST_F(WindowTest, HelpAndOptionsPanelsExcludeEachOther) {
-  TForm1& w = Open("");
+  TForm1TestAccess& w = Open("");
   w.show();
   EXPECT_TRUE(w.aboutbox->isHidden());
   EXPECT_TRUE(w.optionspanel->isHidden());
@@ -183,7 +183,7 @@ TEST_F(WindowTest, HelpAndOptionsPanelsExcludeEachOther) {
 }
 
 TEST_F(WindowTest, ComponentsSitWhereTheLayoutPutsThem) {
-  TForm1& w = Open("");
+  TForm1TestAccess& w = Open("");
   EXPECT_EQ(w.edit->geometry(), QRect(0, 0, 531, 427));
   EXPECT_EQ(w.sfvfilelab->geometry(), QRect(0, 432, 324, 8));
   EXPECT_EQ(w.helplab->geometry(), QRect(496, 439, 33, 11));
@@ -234,7 +234,7 @@ TEST_F(WindowTest, TheViewerScrollsWrapsEditsAndCopiesUnicode) {
   std::string nfo;
   for (int i = 0; i < 200; ++i)
     nfo += (i == 3 ? std::string(150, '\xDB') : "line " + std::to_string(i) + " \xB0\xB1\xB2") + "\r\n";
-  TForm1& w = Open(WriteFile("rel/x.nfo", nfo));
+  TForm1TestAccess& w = Open(WriteFile("rel/x.nfo", nfo));
   w.show();
   TNfoView* e = w.edit;
   QScrollBar* bar = e->verticalScrollBar();

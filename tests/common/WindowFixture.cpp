@@ -31,8 +31,8 @@ std::string WindowTest::WriteFile(const std::string& name, const std::string& by
   return path;
 }
 
-TForm1& WindowTest::Open(const std::string& argument) {
-  form = std::make_unique<TForm1>(QString::fromStdString(argument));
+TForm1TestAccess& WindowTest::Open(const std::string& argument) {
+  form = std::make_unique<TForm1TestAccess>(QString::fromStdString(argument));
   return *form;
 }
 

@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "app/Unit1.h"
+#include "TForm1TestAccess.h"
 
 class WindowTest : public testing::Test {
  protected:
@@ -23,12 +23,12 @@ class WindowTest : public testing::Test {
 
   // Creates the window as the program does, with `argument` as the command
   // line's first argument.
-  TForm1& Open(const std::string& argument);
+  TForm1TestAccess& Open(const std::string& argument);
 
   // Clicks a widget (mouse press and release in its middle).
   static void Click(QWidget* w);
 
   QTemporaryDir dir;
   QStringList messages;  // every message box text, in order
-  std::unique_ptr<TForm1> form;
+  std::unique_ptr<TForm1TestAccess> form;
 };

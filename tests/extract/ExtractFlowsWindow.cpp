@@ -18,7 +18,6 @@
 
 #include "LaunchTestSupport.h"
 #include "WindowFixture.h"
-#include "app/ExtractHandlers.h"
 #include "app/ProgressStrip.h"
 #include "folderdialog/VnFolderDialog.h"
 #include "platform/DirSearch.h"
@@ -61,8 +60,8 @@ class ExtractWindow : public WindowTest {
   // picks the right one. Opens the window on it.
   // With `checkable`, the SFV lists the volumes' real checksums, so a click
   // on the status line passes the check.
-  TForm1& OpenRelease(const std::vector<rarwriter::RarEntry>& entries, uint64_t volumeSize = 4096,
-                      bool checkable = false) {
+  TForm1TestAccess& OpenRelease(const std::vector<rarwriter::RarEntry>& entries, uint64_t volumeSize = 4096,
+                                bool checkable = false) {
     rel = Path("rel");
     mkdir(rel.c_str(), 0755);
     rarwriter::RarOptions options;
@@ -80,7 +79,7 @@ class ExtractWindow : public WindowTest {
       sfv += platform::FileNameOf(*v) + " " + hex + "\r\n";
     }
     WriteFile("rel/game.sfv", sfv);
-    TForm1& f = Open(WriteFile("rel/game.nfo", "GAME\r\n"));
+    TForm1TestAccess& f = Open(WriteFile("rel/game.nfo", "GAME\r\n"));
     f.show();
     SetChecked(f.extracttodircb, false);
     SetChecked(f.choosecb, false);
@@ -115,7 +114,7 @@ std::vector<rarwriter::RarEntry> ImageRelease() {
 // run and closes it, unless a run is under way; a folder that cannot be made
 // is reported in a message box.
 TEST_F(ExtractWindow, PromptPanelsTakeEnterAndEscape) {
-  TForm1& f = OpenRelease(ImageRelease());
+  TForm1TestAccess& f = OpenRelease(ImageRelease());
   SetChecked(f.choosecb, true);
   SetChecked(f.afterextbox, false);
   struct Prompt {
@@ -127,7 +126,7 @@ TEST_F(ExtractWindow, PromptPanelsTakeEnterAndEscape) {
   };
   const Prompt prompts[] = {
       {f.popupdir, f.popupdirbox, [&f] { f.Label5Click(); }, Qt::Key_Return, kDoneNoCheck},
-      {f.sfvpopuppanel, f.sfvpopupbox, [&f] { ExtractAfterCleanCheck(f); }, Qt::Key_Enter, kAllDone},
+      {f.sfvpopuppanel, f.sfvpopupbox, [&f] { f.ExtractAfterCleanCheck(); }, Qt::Key_Enter, kAllDone},
   };
   for (const Prompt& p : prompts) {
     const std::string out = Path(p.panel == f.popupdir ? "typed" : "typed after check");
@@ -167,7 +166,7 @@ TEST_F(ExtractWindow, PromptPanelsTakeEnterAndEscape) {
 }
 
 TEST_F(ExtractWindow, FolderPickedWithTheDotsButtonIsUsedAndSearchedForTheImage) {
-  TForm1& f = OpenRelease(ImageRelease());
+  TForm1TestAccess& f = OpenRelease(ImageRelease());
   const std::string picked = Path("picked");  // the dialog gives no trailing '/'
   mkdir(picked.c_str(), 0755);
   const QByteArray oldHome = qgetenv("HOME");  // the picker's tree starts at home
@@ -192,7 +191,7 @@ TEST_F(ExtractWindow, FolderPickedWithTheDotsButtonIsUsedAndSearchedForTheImage)
 // over the origin-site line; a click on CANCEL stops it, and the label does
 // nothing meanwhile.
 TEST_F(ExtractWindow, CancelStopsALargeExtractionAndNothingElseStartsMeanwhile) {
-  TForm1& f = OpenRelease({rarwriter::Zeros("big.iso", 1ull << 30)}, 256ull << 20);
+  TForm1TestAccess& f = OpenRelease({rarwriter::Zeros("big.iso", 1ull << 30)}, 256ull << 20);
   const std::string out = Path("out") + "/";
   mkdir(out.c_str(), 0755);
   f.extracttodir->setText(QString::fromStdString(out));
@@ -234,7 +233,7 @@ TEST_F(ExtractWindow, CancelStopsALargeExtractionAndNothingElseStartsMeanwhile) 
 // program come after it; the next clean check hands off to the extraction,
 // with CANCEL still shown.
 TEST_F(ExtractWindow, ClosingTheWindowStopsTheCheckAndACleanCheckHandsOff) {
-  TForm1& f = OpenRelease(ImageRelease(), 4096, true);
+  TForm1TestAccess& f = OpenRelease(ImageRelease(), 4096, true);
   const std::string out = Path("out") + "/";
   mkdir(out.c_str(), 0755);
   SetChecked(f.extracttodircb, true);

@@ -38,7 +38,7 @@ class FolderButtonsTest : public WindowTest {
 };
 
 TEST_F(FolderButtonsTest, ConfirmedFolderFillsThePromptAndTakesTheFocus) {
-  TForm1& w = Open("");
+  TForm1TestAccess& w = Open("");
   ASSERT_NE(w.vn1, nullptr);
   EXPECT_EQ(w.vn1->Flags().Bits(), 0x1220);
   EXPECT_EQ(w.vn1->parent(), &w);
@@ -63,7 +63,7 @@ TEST_F(FolderButtonsTest, ConfirmedFolderFillsThePromptAndTakesTheFocus) {
 }
 
 TEST_F(FolderButtonsTest, CancelLeavesTheBoxAndTheFocusAlone) {
-  TForm1& w = Open("");
+  TForm1TestAccess& w = Open("");
   w.show();
   w.popupdir->show();
   w.sfvpopuppanel->show();

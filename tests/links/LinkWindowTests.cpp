@@ -73,7 +73,7 @@ class LinkWindowTest : public WindowTest {
 
 TEST_F(LinkWindowTest, HoverSetsThePointerAndAReleaseOpensTheAddress) {
   const std::string text = "Visit (http://example.org/a), now\nmail <me@host.net>.\nplain readme.txt\n";
-  TForm1& w = Open(WriteFile("rel/x.nfo", text));
+  TForm1TestAccess& w = Open(WriteFile("rel/x.nfo", text));
   w.show();
   TNfoView* e = w.edit;
   const int web = 8, mail = 34 + 7, plain = 34 + 20 + 1, file = 34 + 20 + 8, blank = 5;
@@ -99,7 +99,7 @@ TEST_F(LinkWindowTest, WrappedDisplayLinesAreLinesOfTheirOwn) {
   // One file line much wider than the viewer: with word wrap on, the word
   // under the pointer ends where the display line ends.
   const std::string padding(80, 'x');
-  TForm1& w = Open(WriteFile("rel/x.nfo", padding + " " + padding + " http://example.org/page\n"));
+  TForm1TestAccess& w = Open(WriteFile("rel/x.nfo", padding + " " + padding + " http://example.org/page\n"));
   w.show();
   TNfoView* e = w.edit;
   ASSERT_GT(e->content().RowCount(), 1u);
@@ -113,7 +113,7 @@ TEST_F(LinkWindowTest, WrappedDisplayLinesAreLinesOfTheirOwn) {
 TEST_F(LinkWindowTest, LinksInUtf8TextFollowTheCharacterGrid) {
   // After two wide CJK characters the address starts at column 5 (pixel 30);
   // the pointer there, by pixels on the grid, is over the link.
-  TForm1& w = Open(WriteFile("rel/x.nfo", "\xEF\xBB\xBF\xE4\xB8\xAD\xE6\x96\x87 http://example.cn/\n"));
+  TForm1TestAccess& w = Open(WriteFile("rel/x.nfo", "\xEF\xBB\xBF\xE4\xB8\xAD\xE6\x96\x87 http://example.cn/\n"));
   w.show();
   TNfoView* e = w.edit;
   const int row = At(e, 0).y();
@@ -126,7 +126,7 @@ TEST_F(LinkWindowTest, LinksInUtf8TextFollowTheCharacterGrid) {
 }
 
 TEST_F(LinkWindowTest, AboutTextLinksAndItsSmallHandlers) {
-  TForm1& w = Open("");
+  TForm1TestAccess& w = Open("");
   w.show();
   w.helplabClick();
   QPlainTextEdit* m = w.Memo1;
@@ -150,7 +150,7 @@ TEST_F(LinkWindowTest, AboutTextLinksAndItsSmallHandlers) {
 }
 
 TEST_F(LinkWindowTest, EscapeReleasedInTheViewerEndsTheProgram) {
-  TForm1& w = Open("");
+  TForm1TestAccess& w = Open("");
   QTest::keyRelease(w.edit, Qt::Key_A);
   QTimer::singleShot(0, [&] { QTest::keyClick(w.edit, Qt::Key_Escape); });
   QTimer::singleShot(5000, [] { QCoreApplication::exit(2); });  // only if Escape did nothing

@@ -25,7 +25,7 @@ class VerifyWindowTest : public WindowTest {
     std::snprintf(hex, sizeof hex, "%08X", testfiles::ZlibCrc(bytes));
     return name + " " + hex + "\r\n";
   }
-  TForm1& OpenRelease(const std::string& sfv) {
+  TForm1TestAccess& OpenRelease(const std::string& sfv) {
     WriteFile("rel/release.sfv", "; Uploaded on the mighty SiteName\r\n" + sfv);
     return Open(WriteFile("rel/release.nfo", "art"));
   }
@@ -33,7 +33,7 @@ class VerifyWindowTest : public WindowTest {
 
   void DuringRun(std::function<bool()> step) { ::DuringRun(form.get(), std::move(step)); }
 
-  static void ExpectIdle(TForm1& w) {
+  static void ExpectIdle(TForm1TestAccess& w) {
     EXPECT_TRUE(w.cancelab->isHidden());
     EXPECT_FALSE(w.fromsite->isHidden());
     EXPECT_FALSE(w.Label2->isHidden());
@@ -47,7 +47,7 @@ class VerifyWindowTest : public WindowTest {
 TEST_F(VerifyWindowTest, GoodDamagedAndRepairedReleases) {
   const std::string sfv = Listed("Game.part1.rar", testfiles::RandomBytes(100000, 1)) +
                           Listed("Game.part2.rar", "second volume") + Listed("game.nfo.txt", "");
-  TForm1& w = OpenRelease(sfv);
+  TForm1TestAccess& w = OpenRelease(sfv);
   const std::string memo = w.sfvmemo;
 
   bool runningLook = false;
@@ -82,7 +82,7 @@ TEST_F(VerifyWindowTest, GoodDamagedAndRepairedReleases) {
 }
 
 TEST_F(VerifyWindowTest, AMissingFileStopsTheRun) {
-  TForm1& w = OpenRelease(Listed("a.rar", "first") + "b.r00 3A5B7C9D\r\n" + Listed("c.r01", "never taken"));
+  TForm1TestAccess& w = OpenRelease(Listed("a.rar", "first") + "b.r00 3A5B7C9D\r\n" + Listed("c.r01", "never taken"));
   Click(w.sfvfilelab);
   ASSERT_EQ(messages.size(), 1);
   EXPECT_EQ(messages[0], "Warning: File " + Rel("b.r00") + " is missing!");
@@ -96,7 +96,7 @@ TEST_F(VerifyWindowTest, MixedCaseChecksumsPassAndUnreadableFilesAreReported) {
   std::snprintf(mixed, sizeof mixed, "%08x", testfiles::ZlibCrc("zz"));
   for (int i = 0; i < 8; i += 2) mixed[i] = static_cast<char>(std::toupper(mixed[i]));
   WriteFile("rel/Sub/A.R00", "zz");
-  TForm1& w =
+  TForm1TestAccess& w =
       OpenRelease("sub\\a.r00 " + std::string(mixed) + "\r\n" + Listed("locked.r01", "x") + Listed("z.r02", "z"));
   testfiles::MakeUnreadable(Path("rel/locked.r01"));
   Click(w.sfvfilelab);
@@ -118,7 +118,7 @@ TEST_F(VerifyWindowTest, CancelInsideALargeFileAndClicksDuringTheRun) {
   const uint64_t big = 3ull << 30;
   WriteFile("rel/big.r00", "");  // creates the folder
   testfiles::WriteSparseFile(Path("rel/big.r00"), big, "tail");
-  TForm1& w = OpenRelease(Listed("a.rar", "first") + "big.r00 00000000\r\n" + Listed("c.r01", "last"));
+  TForm1TestAccess& w = OpenRelease(Listed("a.rar", "first") + "big.r00 00000000\r\n" + Listed("c.r01", "last"));
 
   int ignoredClicks = 0;
   double fractionAtCancel = 0;
@@ -147,7 +147,7 @@ TEST_F(VerifyWindowTest, CancelInsideALargeFileAndClicksDuringTheRun) {
 }
 
 TEST_F(VerifyWindowTest, OnlyACleanRunHandsOnToExtraction) {
-  TForm1& w = OpenRelease(Listed("a.rar", "first") + Listed("b.r00", "second"));
+  TForm1TestAccess& w = OpenRelease(Listed("a.rar", "first") + Listed("b.r00", "second"));
   w.choosecb->setChecked(true);  // "choose where to extract": the prompt opens after a clean check
 
   WriteFile("rel/b.r00", "damaged");

@@ -52,7 +52,7 @@ TEST_F(SettingsWindowTest, LoadAppliesTheFileThroughTheReactions) {
   WriteSettings(
       "[Options]\r\nExtract=Yes\r\nChooseExtract=No\r\nWordWrap=No\r\nAlwaysOnTop=Yes\r\n"
       "RunAfterExt=Yes\r\nUseCue=Yes\r\nExtractTo=/srv/out\r\nAfterExtract=burn \"%F\"\r\n");
-  TForm1& w = Open("");
+  TForm1TestAccess& w = Open("");
   // Without the library both turn-ons are undone, each with its notice.
   EXPECT_EQ(messages, (QStringList{kNotice, kNotice}));
   EXPECT_FALSE(w.extracttodircb->isChecked());
@@ -73,7 +73,7 @@ TEST_F(SettingsWindowTest, LoadAppliesTheFileThroughTheReactions) {
 }
 
 TEST_F(SettingsWindowTest, ApplyWritesTheFirstSaveFileAndClosesThePanel) {
-  TForm1& w = Open("");
+  TForm1TestAccess& w = Open("");
   w.transparentlabClick();
   ASSERT_TRUE(w.optionspanel->isVisible() || !w.optionspanel->isHidden());
   Click(w.Button2);
@@ -88,7 +88,7 @@ TEST_F(SettingsWindowTest, FailingWriteIsReportedAndThePanelStaysOpen) {
   // The config folder cannot be created: a plain file stands in its way.
   WriteFile("blocked", "");
   qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(Path("blocked/config")));
-  TForm1& w = Open("");
+  TForm1TestAccess& w = Open("");
   w.transparentlabClick();
   Click(w.Button2);
   ASSERT_EQ(messages.size(), 1);
@@ -97,7 +97,7 @@ TEST_F(SettingsWindowTest, FailingWriteIsReportedAndThePanelStaysOpen) {
 }
 
 TEST_F(SettingsWindowTest, ReactionsTakeEffectAtOnce) {
-  TForm1& w = Open("");
+  TForm1TestAccess& w = Open("");
   Click(w.wwrapcb);
   EXPECT_FALSE(w.edit->wordWrap());
   Click(w.aotcb);
@@ -117,7 +117,7 @@ TEST_F(SettingsWindowTest, ReactionsTakeEffectAtOnce) {
 }
 
 TEST_F(SettingsWindowTest, AssociationFollowsTheCheckBox) {
-  TForm1& w = Open("");
+  TForm1TestAccess& w = Open("");
   EXPECT_FALSE(w.assocfiles->isChecked());
   Click(w.assocfiles);
   EXPECT_TRUE(messages.isEmpty()) << messages.join("|").toStdString();
@@ -136,7 +136,7 @@ TEST_F(SettingsWindowTest, StartUpProbeChecksTheBoxAndRegistersAgain) {
   WriteFile("xdg-data/applications/lumeskar.desktop",
             "[Desktop Entry]\nType=Application\nName=Lumeskar\nExec=/bin/true %f\nMimeType=text/x-nfo;\n");
   WriteFile("xdg-config/mimeapps.list", "[Default Applications]\ntext/x-nfo=lumeskar.desktop\n");
-  TForm1& w = Open("");
+  TForm1TestAccess& w = Open("");
   EXPECT_TRUE(w.assocfiles->isChecked());
   EXPECT_TRUE(messages.isEmpty());
   EXPECT_NE(ReadFile(Path("xdg-data/applications/lumeskar.desktop")).find(platform::ProgramPath()), std::string::npos);
@@ -147,7 +147,7 @@ TEST_F(SettingsWindowTest, StartUpProbeLeavesTheBoxWhenAnotherViewerIsDefault) {
   WriteFile("xdg-data/applications/other.desktop",
             "[Desktop Entry]\nType=Application\nName=Other\nExec=/bin/true %f\nMimeType=text/x-nfo;\n");
   WriteFile("xdg-config/mimeapps.list", "[Default Applications]\ntext/x-nfo=other.desktop\n");
-  TForm1& w = Open("");
+  TForm1TestAccess& w = Open("");
   EXPECT_FALSE(w.assocfiles->isChecked());
   EXPECT_FALSE(std::filesystem::exists(Path("xdg-data/applications/lumeskar.desktop")));
 }
@@ -179,7 +179,7 @@ TEST_F(SettingsWindowTest, ExecutablePickerPutsTheProgramInAsOneWord) {
   WriteFile("tools/notes.txt", "text");
   std::filesystem::permissions(plain, std::filesystem::perms::owner_all);
   std::filesystem::permissions(spaced, std::filesystem::perms::owner_all);
-  TForm1& w = Open("");
+  TForm1TestAccess& w = Open("");
   w.show();
   w.transparentlabClick();
   ASSERT_FALSE(w.afterextrun->isEnabled());  // the picker fills the box all the same
