@@ -20,6 +20,7 @@
 #include "platform/DirSearch.h"
 #include "platform/Path.h"
 #include "tests/common/EncryptedRar.h"
+#include "tests/common/RecordingRunUi.h"
 #include "tests/common/TempDir.h"
 #include "tests/settings/ChildProcess.h"
 #include "tools/RarWriter.h"
@@ -32,33 +33,11 @@ const std::string kLibrary = std::string(LUMESKAR_BINARY_DIR) + "/libunrar.so";
 using Calls = std::vector<std::vector<std::string>>;
 
 // Records what the run shows; the only faked part.
-struct RecordingUi : ExtractionUi {
-  std::vector<std::string> statuses, messages, prompts;
-  bool cancelVisible = false, originVisible = true, progressVisible = false;
-  uint64_t progressDone = 0, progressTotal = 0;
-  int pumps = 0;
-  std::function<void()> onPump;
-  std::string sfvmemo;
-  bool busy = false;
+struct RecordingUi : testing_support::RecordingRunUi<ExtractionUi> {
+  std::vector<std::string> prompts;
   ExtractionOptions options;
   std::string image, program, parameters;
 
-  void SetStatus(const std::string& t) override { statuses.push_back(t); }
-  void ShowMessage(const std::string& t) override { messages.push_back(t); }
-  void ProcessMessages() override {
-    ++pumps;
-    if (onPump) onPump();
-  }
-  void SetCancelVisible(bool v) override { cancelVisible = v; }
-  void SetOriginVisible(bool v) override { originVisible = v; }
-  void ShowProgress(uint64_t done, uint64_t total) override {
-    progressVisible = true;
-    progressDone = done;
-    progressTotal = total;
-  }
-  void HideProgress() override { progressVisible = false; }
-  std::string& EntryList() override { return sfvmemo; }
-  bool& Busy() override { return busy; }
   ExtractionOptions Options() const override { return options; }
   void ShowFolderPrompt(FolderPrompt p) override {
     prompts.push_back(p == FolderPrompt::Extract ? "extract" : "after check");
@@ -76,7 +55,6 @@ struct RecordingUi : ExtractionUi {
     password = passwordAnswers[passwordPrompts.size() - 1];
     return true;
   }
-  std::string Status() const { return statuses.empty() ? "" : statuses.back(); }
 };
 
 const std::string kReadme = "read me\n";
@@ -93,6 +71,8 @@ struct Release {
   std::vector<std::string> volumes;
   std::unique_ptr<launchtest::Recorder> recorder;
   release::ReleaseContext context;  // fresh for every test
+  std::string sfvmemo;              // the window's entry list
+  bool busy = false;                // the window's busy flag
   RecordingUi ui;
   TRAR* winrar = nullptr;
   ExtractionRun run{ui, context, winrar};
@@ -106,7 +86,9 @@ struct Release {
     for (auto v = volumes.rbegin(); v != volumes.rend(); ++v) sfv += platform::FileNameOf(*v) + " 00000000\r\n";
     context.sfvfile = rel + "/game.sfv";
     testing_support::WriteFile(context.sfvfile, sfv);
-    ui.sfvmemo = sfv;
+    sfvmemo = sfv;
+    ui.sfvmemo = &sfvmemo;
+    ui.busy = &busy;
     recorder = std::make_unique<launchtest::Recorder>(dir.path(), "lumeskar-follow-up");
     UseLibrary(kLibrary);
     ui.options.runAfter = true;
@@ -128,8 +110,8 @@ struct Release {
     for (const auto& v : volumes) unlink(v.c_str());
     volumes = {rel + "/game.rar"};
     testing_support::WriteFile(volumes[0], testing_support::EncryptedRar4(entries, hp));
-    ui.sfvmemo = "game.rar 00000000\r\n";
-    testing_support::WriteFile(context.sfvfile, ui.sfvmemo);
+    sfvmemo = "game.rar 00000000\r\n";
+    testing_support::WriteFile(context.sfvfile, sfvmemo);
   }
   std::string Out() {
     const std::string out = dir / "out dir";  // a blank inside, no trailing '/'
@@ -161,7 +143,7 @@ TEST(ExtractionRun, ExtractUnpacksTheFirstVolumesSetIntoTheConfiguredFolderAndSt
   r.ui.options.extractDir = r.Out();
   bool cancelShownDuring = false;
   r.winrar->OnProcessData = [&](TRAR* s, unsigned char*, int size, int64_t) {
-    cancelShownDuring = cancelShownDuring || (r.ui.cancelVisible && !r.ui.originVisible && r.ui.busy);
+    cancelShownDuring = cancelShownDuring || (r.ui.cancelVisible && !r.ui.originVisible && r.busy);
     return r.run.OnData(*s, size);
   };
 
@@ -178,7 +160,7 @@ TEST(ExtractionRun, ExtractUnpacksTheFirstVolumesSetIntoTheConfiguredFolderAndSt
   EXPECT_EQ(r.ui.parameters, "--mount " + r.context.imagefile);
   EXPECT_EQ(r.recorder->WaitForCalls(1), (Calls{{"--mount", r.context.imagefile}}));
   EXPECT_TRUE(cancelShownDuring);
-  EXPECT_FALSE(r.ui.busy);
+  EXPECT_FALSE(r.busy);
   EXPECT_FALSE(r.ui.cancelVisible);
   EXPECT_TRUE(r.ui.originVisible);
   EXPECT_FALSE(r.ui.progressVisible);
@@ -272,7 +254,7 @@ TEST(ExtractionRun, NothingStartsWhileBusyOrWithoutAFolder) {
   Release r;
   r.run.ExtractClicked();  // no configured folder
   r.ui.options.extractDir = r.Out();
-  r.ui.busy = true;
+  r.busy = true;
   r.run.ExtractClicked();
   EXPECT_FALSE(r.run.FolderEntered(FolderPrompt::Extract, r.Out()));
   EXPECT_TRUE(r.ui.statuses.empty());
@@ -285,7 +267,7 @@ TEST(ExtractionRun, WithoutTheArchiveNothingIsExtractedOrStarted) {
   r.ui.options.extractDir = r.Out();
   r.run.ExtractClicked();
   EXPECT_EQ(r.ui.Status(), kStatusNoArchive);
-  EXPECT_FALSE(r.ui.busy);
+  EXPECT_FALSE(r.busy);
   EXPECT_TRUE(r.CallsAfterAWhile().empty());
 }
 
@@ -344,7 +326,7 @@ TEST(ExtractionRun, OnlyAnImageTheRunWroteIsHandedToTheFollowUp) {
         case Prompt: r.run.FolderEntered(FolderPrompt::Extract, out); break;
         case PromptAfterCheck: r.run.FolderEntered(FolderPrompt::AfterCheck, out); break;
         case AfterCheck:
-          r.ui.busy = true;
+          r.busy = true;
           r.run.AfterCleanCheck();
           break;
       }
@@ -390,7 +372,7 @@ TEST(ExtractionRun, AFolderEnteredInAPromptIsCreatedAndExtractedInto) {
     EXPECT_TRUE(launchtest::ReadAll(image) == rarwriter::PatternBytes(7, 0, 20000));
     EXPECT_EQ(r.ui.Status(), c.status);
     EXPECT_TRUE(r.ui.messages.empty());
-    EXPECT_FALSE(r.ui.busy);
+    EXPECT_FALSE(r.busy);
     if (c.command.empty()) {
       EXPECT_EQ(r.recorder->WaitForCalls(1), (Calls{{"--mount", image}}));
     }
@@ -431,7 +413,7 @@ TEST(ExtractionRun, AfterACleanCheckTheSetsFirstVolumeIsExtractedIntoTheConfigur
     SCOPED_TRACE(c.name);
     Release r;
     r.context.archivefile = r.volumes.back();  // what the check leaves: the last file it checked
-    r.ui.busy = true;                          // the check is still running when it hands off
+    r.busy = true;                             // the check is still running when it hands off
     r.ui.options.chooseFolder = c.chooseFolder;
     r.ui.options.extractToDir = c.extractToDir;
     const std::string out = r.Out();
@@ -484,9 +466,9 @@ TEST(ExtractionRun, CancelStopsTheExtractionAndTheFollowUp) {
     };
     auto extract = [&] {
       if (when == CancelDuringHandOff) {
-        r.ui.busy = true;
+        r.busy = true;
         r.run.AfterCleanCheck();
-        r.ui.busy = false;
+        r.busy = false;
       } else {
         r.run.ExtractClicked();
       }
@@ -500,7 +482,7 @@ TEST(ExtractionRun, CancelStopsTheExtractionAndTheFollowUp) {
               midImage ? std::vector<std::string>{"readme.txt"} : std::vector<std::string>{})
         << "no half-written file, no temporary file";
     EXPECT_FALSE(r.context.cancelcheck);
-    EXPECT_FALSE(r.ui.busy);
+    EXPECT_FALSE(r.busy);
     EXPECT_FALSE(r.ui.cancelVisible);
     EXPECT_TRUE(r.ui.originVisible);
     EXPECT_TRUE(r.CallsAfterAWhile().empty());

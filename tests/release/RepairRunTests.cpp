@@ -108,9 +108,9 @@ TEST(RepairRun, OffersRepairsAndChecksAgain) {
     c.damage(r.dir);
     if (c.withSfv) r.sfvmemo = NormalizeLineBreaks(par2test::ReadFile(r.dir / "rel.sfv"));
     r.Click();
-    EXPECT_EQ(r.ui.status, c.afterFirstClick);
+    EXPECT_EQ(r.ui.Status(), c.afterFirstClick);
     r.Click();
-    EXPECT_EQ(r.ui.status, c.afterSecondClick);
+    EXPECT_EQ(r.ui.Status(), c.afterSecondClick);
     EXPECT_EQ(r.handOffs, c.handOffs);
     EXPECT_EQ(r.Intact(), c.intact);
     EXPECT_FALSE(r.busy);
@@ -128,16 +128,16 @@ TEST(RepairRun, CancelDuringTheRepairChangesNothingAndKeepsTheOffer) {
   FlipSlices(r.dir, "rel.r00", {1});
   const std::string damaged = par2test::ReadFile(r.dir / "rel.r00");
   r.Click();
-  ASSERT_EQ(r.ui.status, RepairOfferText(1));
+  ASSERT_EQ(r.ui.Status(), RepairOfferText(1));
   r.ui.onPump = [&] {
-    if (r.ui.status == kStatusRepairing) r.context.cancelcheck = true;
+    if (r.ui.Status() == kStatusRepairing) r.context.cancelcheck = true;
   };
   EXPECT_EQ(r.Click(), RunOutcome::Cancelled);
-  EXPECT_EQ(r.ui.status, RepairOfferText(1));
+  EXPECT_EQ(r.ui.Status(), RepairOfferText(1));
   EXPECT_EQ(par2test::ReadFile(r.dir / "rel.r00"), damaged);
   EXPECT_FALSE(r.context.cancelcheck);
   r.ui.onPump = nullptr;
   r.Click();
-  EXPECT_EQ(r.ui.status, kStatusCompleted);
+  EXPECT_EQ(r.ui.Status(), kStatusCompleted);
   EXPECT_TRUE(r.Intact());
 }

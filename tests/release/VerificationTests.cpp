@@ -127,7 +127,7 @@ TEST(VerificationTests, ProblemsAreReportedAndTheRunGoesOnWhereItCan) {
                          }));
   EXPECT_TRUE(ui.Saw("status: ERROR IN FILE: " + r.Path("b.r00")));
   EXPECT_TRUE(ui.Saw("status: SFV File Check Progress: [" + r.Path("f.r04") + "]"));
-  EXPECT_EQ(ui.status, kStatusCompletedWithErrors);
+  EXPECT_EQ(ui.Status(), kStatusCompletedWithErrors);
   EXPECT_EQ(r.checkresult, "error");
   EXPECT_EQ(r.handOffs, 0);
   EXPECT_EQ(r.sfvmemo, sfv);
@@ -170,7 +170,7 @@ TEST(VerificationTests, MalformedLinesAreReportedInOneMessageBox) {
     EXPECT_TRUE(
         ui.Saw("status: SFV File Check Progress: [" + r.Path("f" + std::to_string(c.bad.back() + 1) + ".rar") + "]"))
         << "the good files are still checked";
-    EXPECT_EQ(ui.status, kStatusCompletedWithErrors);
+    EXPECT_EQ(ui.Status(), kStatusCompletedWithErrors);
     EXPECT_EQ(r.handOffs, 0);
   }
 }
@@ -187,7 +187,7 @@ TEST(VerificationTests, AMissingFileEndsTheRun) {
   EXPECT_EQ(ui.messages, std::vector<std::string>{"Warning: File " + r.Path("b.r00") + " is missing!"});
   EXPECT_FALSE(ui.Saw("status: SFV File Check Progress: [" + r.Path("c.r01") + "]"));
   EXPECT_EQ(r.archivefile, r.Path("b.r00"));
-  EXPECT_EQ(ui.status, kStatusCompletedWithErrors);
+  EXPECT_EQ(ui.Status(), kStatusCompletedWithErrors);
   ExpectWindowRestored(r, ui);
 
   // Repairing the release and clicking again gives a clean run.
@@ -242,7 +242,6 @@ TEST(VerificationTests, ClicksThatMustNotStartARun) {
     if (!c.sfvFile) r.sfvfile.clear();
     r.busy = c.busy;
     RecordingUi ui;
-    ui.status = "unchanged";
     EXPECT_EQ(r.Click(ui), RunOutcome::NotStarted) << c.what;
     EXPECT_TRUE(ui.events.empty()) << c.what;
     EXPECT_EQ(r.busy, c.busy) << c.what;
@@ -278,10 +277,10 @@ TEST(VerificationTests, CancelStopsInsideALargeFile) {
   RecordingUi ui;
   uint64_t doneAtCancel = 0;
   ui.onPump = [&] {
-    if (ui.status.find("b.r00") != std::string::npos && ui.progressDone > 5 && doneAtCancel == 0) {
+    if (ui.Status().find("b.r00") != std::string::npos && ui.progressDone > 5 && doneAtCancel == 0) {
       doneAtCancel = ui.progressDone;
       CancelVerification(ui, r.context);  // the CANCEL label's click
-      EXPECT_EQ(ui.status, kStatusCompleted);
+      EXPECT_EQ(ui.Status(), kStatusCompleted);
       EXPECT_FALSE(ui.cancelVisible);
     }
   };
@@ -290,7 +289,7 @@ TEST(VerificationTests, CancelStopsInsideALargeFile) {
   EXPECT_LT(ui.progressDone, 5 + big / 2) << "the file was read to its end after CANCEL";
   EXPECT_FALSE(ui.Saw("status: SFV File Check Progress: [" + r.Path("c.r01") + "]"));
   EXPECT_TRUE(ui.messages.empty());
-  EXPECT_EQ(ui.status, kStatusCompletedWithErrors);
+  EXPECT_EQ(ui.Status(), kStatusCompletedWithErrors);
   EXPECT_EQ(r.checkresult, "error");
   EXPECT_EQ(r.handOffs, 0);
   EXPECT_EQ(r.sfvmemo, sfv);
@@ -304,7 +303,7 @@ TEST(VerificationTests, NothingCheckedIsNotAPass) {
   EXPECT_EQ(r.Click(ui), RunOutcome::Failed);
   EXPECT_EQ(ui.messages, std::vector<std::string>{"Warning: " + r.sfvfile + " lists no files!"});
   EXPECT_EQ(r.handOffs, 0);
-  EXPECT_EQ(ui.status, kStatusCompletedWithErrors);
+  EXPECT_EQ(ui.Status(), kStatusCompletedWithErrors);
 }
 
 TEST(VerificationTests, AnSfvGoneAtTheEndIsReportedAndTheWindowRestored) {
