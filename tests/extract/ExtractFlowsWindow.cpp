@@ -16,13 +16,13 @@
 #include <string>
 #include <vector>
 
-#include "LaunchTestSupport.h"
 #include "WindowFixture.h"
 #include "app/ProgressStrip.h"
 #include "folderdialog/VnFolderDialog.h"
 #include "platform/DirSearch.h"
 #include "platform/Path.h"
 #include "release/CRC.h"
+#include "tests/common/LaunchTestSupport.h"
 #include "tests/release/DuringRun.h"
 #include "tools/RarWriter.h"
 

@@ -15,11 +15,11 @@
 #include <thread>
 #include <vector>
 
-#include "LaunchTestSupport.h"
 #include "extract/RARArc.h"
 #include "platform/DirSearch.h"
 #include "platform/Path.h"
 #include "tests/common/EncryptedRar.h"
+#include "tests/common/LaunchTestSupport.h"
 #include "tests/common/RecordingRunUi.h"
 #include "tests/common/TempDir.h"
 #include "tests/settings/ChildProcess.h"

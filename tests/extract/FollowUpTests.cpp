@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "LaunchTestSupport.h"
+#include "tests/common/LaunchTestSupport.h"
 
 namespace {
 

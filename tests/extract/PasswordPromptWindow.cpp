@@ -17,7 +17,7 @@
 
 #include "platform/Launch.h"
 #include "tests/common/EncryptedRar.h"
-#include "tests/extract/LaunchTestSupport.h"
+#include "tests/common/LaunchTestSupport.h"
 
 namespace {
 

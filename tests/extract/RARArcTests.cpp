@@ -1,7 +1,7 @@
 // TRAR against the real libunrar.so, on archives made by the project's writer.
 #include "extract/RARArc.h"
 #include "tests/common/EncryptedRar.h"
-#include "tests/extract/RarTestSupport.h"
+#include "tests/common/RarTestSupport.h"
 #include "tools/RarWriter.h"
 
 #include <algorithm>

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "LaunchTestSupport.h"
+#include "tests/common/LaunchTestSupport.h"
 
 namespace {
 

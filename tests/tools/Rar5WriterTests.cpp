@@ -1,7 +1,7 @@
 // The RAR 5 compressor and its encryption, judged by independent readers:
 // libarchive must decode every unencrypted archive, and The Unarchiver (unar)
 // every archive, encrypted ones with the password, to the very bytes given.
-#include "tests/extract/RarTestSupport.h"
+#include "tests/common/RarTestSupport.h"
 #include "tools/BenchData.h"
 #include "tools/RarWriter.h"
 

@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "platform/Launch.h"
+#include "tests/common/LaunchTestSupport.h"
 #include "tests/common/XDisplay.h"
-#include "tests/extract/LaunchTestSupport.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // The stored-RAR writer, judged by libarchive reading what it wrote.
-#include "tests/extract/RarTestSupport.h"
+#include "tests/common/RarTestSupport.h"
 #include "tools/RarWriter.h"
 
 #include <sys/stat.h>
