@@ -5,9 +5,7 @@
 // password shows the message, asks again, and after Cancel leaves nothing of
 // the image. Skipped when Xvfb or xdotool is not installed.
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -18,42 +16,12 @@
 #include "platform/Launch.h"
 #include "tests/common/EncryptedRar.h"
 #include "tests/common/LaunchTestSupport.h"
+#include "tests/common/XDisplay.h"
 
 namespace {
 
-std::string Output(const std::string& command) {
-  std::string out;
-  if (FILE* pipe = popen(command.c_str(), "r")) {
-    char buffer[256];
-    while (fgets(buffer, sizeof buffer, pipe)) out += buffer;
-    pclose(pipe);
-  }
-  while (!out.empty() && out.back() == '\n') out.pop_back();
-  return out;
-}
-
-// A process of ours in its own group, ended with it.
-struct Child {
-  pid_t pid = -1;
-  explicit Child(const std::vector<std::string>& argv, int keepFd = -1) {
-    pid = fork();
-    if (pid == 0) {
-      setpgid(0, 0);
-      for (int fd = 3; fd < 1024; ++fd)
-        if (fd != keepFd) close(fd);
-      std::vector<char*> args;
-      for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-      args.push_back(nullptr);
-      execvp(args[0], args.data());
-      _exit(127);
-    }
-  }
-  ~Child() {
-    if (pid <= 0) return;
-    kill(-pid, SIGTERM);
-    waitpid(pid, nullptr, 0);
-  }
-};
+using xdisplay::Child;
+using xdisplay::Output;
 
 // Waits (up to ten seconds) for a visible window named exactly `name`, and
 // gives it the keyboard focus (there is no window manager to do that).
@@ -81,17 +49,8 @@ std::vector<std::string> Files(const std::string& folder) {
 TEST(PasswordPromptWindow, ThePromptTakesThePasswordAndAWrongOneLeavesNothing) {
   if (platform::FindProgram("Xvfb").empty() || platform::FindProgram("xdotool").empty())
     GTEST_SKIP() << "Xvfb and xdotool are needed";
-  int ready[2];
-  ASSERT_EQ(pipe(ready), 0);
-  Child xvfb({"Xvfb", "-displayfd", std::to_string(ready[1]), "-screen", "0", "1024x768x24", "-nolisten", "tcp"},
-             ready[1]);
-  close(ready[1]);
-  std::string number;
-  char c;
-  while (read(ready[0], &c, 1) == 1 && c != '\n') number += c;
-  close(ready[0]);
-  ASSERT_FALSE(number.empty()) << "Xvfb did not start";
-  setenv("DISPLAY", (":" + number).c_str(), 1);
+  xdisplay::VirtualDisplay display;
+  ASSERT_FALSE(display.Name().empty()) << "Xvfb did not start";
 
   // The release: an .nfo, an SFV naming the archive, and the archive with a
   // plain readme and the image encrypted. The settings extract into out/
@@ -141,5 +100,4 @@ TEST(PasswordPromptWindow, ThePromptTakesThePasswordAndAWrongOneLeavesNothing) {
   usleep(300000);  // a failed run starts no follow-up program
   EXPECT_EQ(recorder.Calls().size(), 1u);
   EXPECT_EQ(Files(out), std::vector<std::string>{"readme.txt"});
-  unsetenv("DISPLAY");
 }

@@ -4,9 +4,7 @@
 // the repair; the second click repairs, checks again and extracts into the
 // configured folder. Skipped when Xvfb or xdotool is not installed.
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -15,34 +13,13 @@
 
 #include "platform/Launch.h"
 #include "release/CRC.h"
+#include "tests/common/XDisplay.h"
 #include "tests/par2/Par2Fixtures.h"
 #include "tools/RarWriter.h"
 
 using namespace par2test;
 
 namespace {
-
-// A process of ours, ended with its group when the object goes.
-struct Child {
-  pid_t pid = -1;
-  Child(const std::vector<std::string>& argv, int keepFd) {
-    pid = fork();
-    if (pid == 0) {
-      setpgid(0, 0);
-      for (int fd = 3; fd < 1024; ++fd)
-        if (fd != keepFd) close(fd);
-      std::vector<char*> args;
-      for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-      args.push_back(nullptr);
-      execvp(args[0], args.data());
-      _exit(127);
-    }
-  }
-  ~Child() {
-    kill(-pid, SIGTERM);
-    waitpid(pid, nullptr, 0);
-  }
-};
 
 // Waits up to 30 s for `done`.
 bool WaitFor(const std::function<bool()>& done) {
@@ -55,15 +32,8 @@ bool WaitFor(const std::function<bool()>& done) {
 TEST(RepairMouse, OfferRepairCheckAndExtract) {
   if (platform::FindProgram("Xvfb").empty() || platform::FindProgram("xdotool").empty())
     GTEST_SKIP() << "Xvfb and xdotool are needed";
-  int ready[2];
-  ASSERT_EQ(pipe(ready), 0);
-  Child xvfb({"Xvfb", "-displayfd", std::to_string(ready[1]), "-screen", "0", "1024x768x24", "-nolisten", "tcp"},
-             ready[1]);
-  close(ready[1]);
-  std::string display = ":";
-  for (char c; read(ready[0], &c, 1) == 1 && c != '\n';) display += c;
-  close(ready[0]);
-  ASSERT_NE(display, ":") << "Xvfb did not start";
+  xdisplay::VirtualDisplay display;
+  ASSERT_FALSE(display.Name().empty()) << "Xvfb did not start";
 
   // The release: an .nfo file, three RAR volumes of a disc image, their SFV
   // file and a recovery set of 1 KiB slices; extraction set to a folder.
@@ -100,9 +70,9 @@ TEST(RepairMouse, OfferRepairCheckAndExtract) {
   damaged[5000] ^= 1;
   WriteFile(volumes[1], damaged);
 
-  setenv("DISPLAY", display.c_str(), 1);
   const std::string env = "env QT_QPA_PLATFORM=xcb HOME=" + dir.path() + " XDG_CONFIG_HOME=" + dir.path() + "/cfg";
-  Child program({"sh", "-c", "exec " + env + " '" + LUMESKAR_BINARY_DIR + "/lumeskar' '" + rel + "/game.nfo'"}, -1);
+  xdisplay::Child program(
+      {"sh", "-c", "exec " + env + " '" + LUMESKAR_BINARY_DIR + "/lumeskar' '" + rel + "/game.nfo'"});
   const std::string window = Shell("timeout 20 xdotool search --sync --onlyvisible --name '^Lumeskar'").second;
   ASSERT_FALSE(window.empty());
   Shell("xdotool windowmove --sync " + window.substr(0, window.find('\n')) + " 0 0");
@@ -121,5 +91,4 @@ TEST(RepairMouse, OfferRepairCheckAndExtract) {
   EXPECT_TRUE(WaitFor([&] { return ReadFile(out + "/game.iso") == image; })) << "the image was not extracted";
   EXPECT_EQ(ReadFile(volumes[1]), original);
   EXPECT_EQ(ReadFile(volumes[1] + ".1"), damaged);
-  unsetenv("DISPLAY");
 }
