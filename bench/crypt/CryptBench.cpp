@@ -22,6 +22,8 @@
 #include "tests/common/TempDir.h"
 #include "tools/BenchData.h"
 #include "tools/RarWriter.h"
+#include "unrar/Crypt3.h"
+#include "unrar/Crypt5.h"
 #include "unrar/unrar.h"
 
 namespace fs = std::filesystem;

@@ -1,9 +1,10 @@
-// Encrypted RAR archives for tests: stored entries, each encrypted with its
-// own password, and optionally every header encrypted as well. RAR 4: the
-// way the entry's unpack version encrypts (29: AES-128 with the RAR 3 key
-// derivation, 20 and 15: the older ciphers); RAR 5: AES-256 with a password
-// check value and the checksum stored as an HMAC. Link unrar_core and
-// lumeskar_rarwriter.
+// Encrypted RAR 4 archives for tests, which the project's RAR writer
+// (tools/RarWriter.h) writes stored and unencrypted only: stored entries (or
+// packed data taken from another archive), each encrypted with its own
+// password the way its unpack version does (29: AES-128 with the RAR 3 key
+// derivation, 20 and 15: the older ciphers), and optionally every header
+// encrypted as well. Encrypted RAR 5 archives come from the writer itself.
+// Link unrar_core and lumeskar_rarwriter.
 #pragma once
 
 #include <openssl/evp.h>
@@ -16,7 +17,6 @@
 #include "tools/RarWriter.h"
 #include "unrar/Crypt20.h"
 #include "unrar/Crypt3.h"
-#include "unrar/Crypt5.h"
 
 namespace testing_support {
 
@@ -37,6 +37,7 @@ struct EncryptedEntry {
 
 namespace encrypted_rar {
 
+// AES-CBC without padding of `bytes` filled up to whole blocks with zeros.
 inline std::string aesCbc(std::string bytes, const uint8_t* key, size_t keyBytes, const uint8_t* iv) {
   bytes.resize((bytes.size() + 15) & ~size_t(15), '\0');
   EVP_CIPHER_CTX* ctx = EVP_CIPHER_CTX_new();
@@ -49,18 +50,11 @@ inline std::string aesCbc(std::string bytes, const uint8_t* key, size_t keyBytes
   return bytes;
 }
 
-inline std::string aes128(std::string bytes, const std::string& password, const uint8_t* salt) {
-  bytes.resize((bytes.size() + 15) & ~size_t(15), '\0');
+// AES-128 with the RAR 3 key derivation of `password` and `salt`.
+inline std::string aes128(const std::string& bytes, const std::string& password, const uint8_t* salt) {
   unrar::Rar3Key key;
   unrar::deriveRar3Key(unrar::rar3Password(unrar::Secret(password)), salt, false, key);
-  EVP_CIPHER_CTX* ctx = EVP_CIPHER_CTX_new();
-  int n = 0;
-  auto* p = reinterpret_cast<unsigned char*>(bytes.data());
-  EVP_EncryptInit_ex(ctx, EVP_aes_128_cbc(), nullptr, key.key, key.iv);
-  EVP_CIPHER_CTX_set_padding(ctx, 0);
-  EVP_EncryptUpdate(ctx, p, &n, p, int(bytes.size()));
-  EVP_CIPHER_CTX_free(ctx);
-  return bytes;
+  return aesCbc(bytes, key.key, 16, key.iv);
 }
 
 inline void put16(std::string& s, unsigned v) {
@@ -124,106 +118,6 @@ inline std::string EncryptedRar4(const std::vector<EncryptedEntry>& entries, con
     out += header(seal(file)) + packed;
   }
   return out + header(std::string("\xc4\x3d\x7b\0\x40\x07\0", 7));
-}
-
-namespace encrypted_rar {
-
-inline void vint(std::string& s, uint64_t v) {
-  do {
-    const uint8_t b = v & 0x7F;
-    v >>= 7;
-    s += char(v ? (b | 0x80) : b);
-  } while (v);
-}
-// A RAR 5 header: CRC-32, size, then `body` (type, flags and the rest).
-inline std::string header5(const std::string& body) {
-  std::string sized;
-  vint(sized, body.size());
-  sized += body;
-  std::string h;
-  put32(h, rarwriter::Crc32(0, sized.data(), sized.size()));
-  return h + sized;
-}
-// Version 0, flags (check value, HMAC checksums), rounds, salt, [IV], check value.
-inline std::string cryptRecord5(const unrar::Rar5Key& key, const uint8_t* salt, const uint8_t* iv, bool mac) {
-  std::string r;
-  vint(r, 0);
-  vint(r, 0x01 | (mac ? 0x02 : 0));
-  r += char(15);
-  r.append(reinterpret_cast<const char*>(salt), 16);
-  if (iv) r.append(reinterpret_cast<const char*>(iv), 16);
-  r.append(reinterpret_cast<const char*>(key.check), 8);
-  uint8_t sum[32];
-  unsigned len = 0;
-  EVP_Digest(key.check, 8, sum, &len, EVP_sha256(), nullptr);
-  r.append(reinterpret_cast<const char*>(sum), 4);
-  return r;
-}
-
-}  // namespace encrypted_rar
-
-inline std::string EncryptedRar5(const std::vector<EncryptedEntry>& entries, const std::string& headerPassword = {}) {
-  using namespace encrypted_rar;
-  static const uint8_t kSalt[16] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
-  static const uint8_t kIv[16] = {7, 7, 7, 7, 7, 7, 7, 7, 9, 9, 9, 9, 9, 9, 9, 9};
-  auto keyFor = [](const std::string& password) {
-    auto key = std::make_unique<unrar::Rar5Key>();
-    unrar::deriveRar5Key(unrar::Secret(password), kSalt, 15, *key);
-    return key;
-  };
-  std::unique_ptr<unrar::Rar5Key> headerKey;
-  std::string out("Rar!\x1a\x07\x01\x00", 8);
-  if (!headerPassword.empty()) {
-    headerKey = keyFor(headerPassword);
-    std::string body;
-    vint(body, 4);  // archive encryption header
-    vint(body, 0);
-    out += header5(body + cryptRecord5(*headerKey, kSalt, nullptr, false));
-  }
-  auto emit = [&](const std::string& body) {
-    const std::string h = header5(body);
-    if (!headerKey) return h;
-    return std::string(reinterpret_cast<const char*>(kIv), 16) + aesCbc(h, headerKey->key, 32, kIv);
-  };
-  std::string main;
-  vint(main, 1);
-  vint(main, 0);
-  vint(main, 0);  // archive flags
-  out += emit(main);
-  for (const EncryptedEntry& e : entries) {
-    const bool encrypted = !e.password.empty();
-    std::unique_ptr<unrar::Rar5Key> key = encrypted ? keyFor(e.password) : nullptr;
-    const std::string packed = encrypted ? aesCbc(e.data, key->key, 32, kIv) : e.data;
-    uint32_t crc = rarwriter::Crc32(0, e.data.data(), e.data.size());
-    std::string extra;
-    if (encrypted) {
-      crc = unrar::rar5MacCrc(*key, crc);
-      std::string record;
-      vint(record, 1);
-      record += cryptRecord5(*key, kSalt, kIv, true);
-      vint(extra, record.size());
-      extra += record;
-    }
-    std::string body;
-    vint(body, 2);
-    vint(body, (extra.empty() ? 0 : 0x01) | 0x02);
-    if (!extra.empty()) vint(body, extra.size());
-    vint(body, packed.size());
-    vint(body, 0x04);  // CRC-32 present
-    vint(body, e.data.size());
-    vint(body, 0644);
-    put32(body, crc);
-    vint(body, 0);  // stored
-    vint(body, 1);  // Unix
-    vint(body, e.name.size());
-    body += e.name + extra;
-    out += emit(body) + packed;
-  }
-  std::string end;
-  vint(end, 5);
-  vint(end, 0);
-  vint(end, 0);
-  return out + emit(end);
 }
 
 }  // namespace testing_support

@@ -193,27 +193,34 @@ TEST(UnrarCrypt, Rar4CiphersAgreeWithUnar) {
 // with the password, tells a wrong one by the check value, and reports a
 // damaged encrypted entry by its HMAC checksum. Nothing is left of a failure.
 TEST(UnrarCrypt, Rar5DataAndHeadersAgreeWithUnar) {
-  using testing_support::EncryptedEntry;
+  // An entry with its own password ("": not encrypted).
+  auto entry = [](const char* name, const std::string& data, const char* password) {
+    rarwriter::RarEntry e = rarwriter::File(name, data);
+    e.password = password;
+    return e;
+  };
   const std::string big = rarwriter::PatternBytes(9, 0, 70000);
   struct Case {
     const char* what;
-    std::vector<EncryptedEntry> entries;
+    std::vector<rarwriter::RarEntry> entries;
     std::string headerPassword;
   } cases[] = {
-      {"encrypted data", {{"plain.txt", "plain text\n", ""}, {"secret.bin", big, "pw5"}}, ""},
-      {"encrypted headers and data", {{"secret.bin", big, "pw5"}, {"note.txt", "note\n", "pw5"}}, "pw5"},
-      {"encrypted headers only", {{"plain.bin", big, ""}}, "pw5"},
+      {"encrypted data", {entry("plain.txt", "plain text\n", ""), entry("secret.bin", big, "pw5")}, ""},
+      {"encrypted headers and data", {entry("secret.bin", big, "pw5"), entry("note.txt", "note\n", "pw5")}, "pw5"},
+      {"encrypted headers only", {entry("plain.bin", big, "")}, "pw5"},
   };
   const bool haveUnar = system("command -v unar >/dev/null 2>&1") == 0;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     TempDir dir;
-    const fs::path archive = dir / "enc.rar";
-    const std::string bytes = testing_support::EncryptedRar5(c.entries, c.headerPassword);
-    writeFile(archive, bytes);
+    rarwriter::RarOptions options;
+    options.password = c.headerPassword;
+    options.encryptedHeaders = !c.headerPassword.empty();
+    const fs::path archive = rarwriter::WriteRar(dir.path(), "enc", c.entries, options).front();
+    const std::string bytes = readFile(archive);
     if (haveUnar) {
       ASSERT_TRUE(unarExtract(archive, "pw5", dir / "unar"));
-      for (const EncryptedEntry& e : c.entries)
+      for (const rarwriter::RarEntry& e : c.entries)
         EXPECT_TRUE(readFile(fs::path(dir / "unar") / e.name) == e.data) << e.name;
     }
     const bool hidden = !c.headerPassword.empty();
@@ -230,8 +237,8 @@ TEST(UnrarCrypt, Rar5DataAndHeadersAgreeWithUnar) {
       EXPECT_EQ(r.flags & ROADF_ENCHEADERS, hidden ? unsigned(ROADF_ENCHEADERS) : 0u);
       ASSERT_EQ(r.codes.size(), c.entries.size());
       for (size_t i = 0; i < c.entries.size(); ++i) {
-        const EncryptedEntry& e = c.entries[i];
-        const bool fails = !right && !e.password.empty();
+        const rarwriter::RarEntry& e = c.entries[i];
+        const bool fails = !right && !e.password->empty();
         EXPECT_EQ(r.codes[i], fails ? ERAR_BAD_PASSWORD : 0) << e.name;
         EXPECT_EQ(fs::exists(out / e.name), !fails) << e.name;
         if (!fails) {
