@@ -11,16 +11,13 @@
 #include <string>
 #include <vector>
 
+#include "tests/common/Shell.h"
+
 namespace xdisplay {
 
 // Output of a shell command, with its trailing newline removed.
 inline std::string Output(const std::string& command) {
-  std::string out;
-  if (FILE* pipe = popen(command.c_str(), "r")) {
-    char buffer[256];
-    while (fgets(buffer, sizeof buffer, pipe)) out += buffer;
-    pclose(pipe);
-  }
+  std::string out = testing_support::Shell(command).output;
   while (!out.empty() && out.back() == '\n') out.pop_back();
   return out;
 }

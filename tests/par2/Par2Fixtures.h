@@ -10,33 +10,23 @@
 #include <string>
 #include <vector>
 
+#include "tests/common/RandomBytes.h"
+#include "tests/common/Shell.h"
 #include "tests/common/TempDir.h"
 
 namespace par2test {
 
+using testing_support::RandomBytes;
 using testing_support::ReadFile;
 using testing_support::TempDir;
 using testing_support::WriteFile;
-
-inline std::string RandomBytes(size_t n, unsigned seed) {
-  std::mt19937 rng(seed);
-  std::string s(n, '\0');
-  for (char& c : s) c = static_cast<char>(rng());
-  return s;
-}
 
 inline std::string Quote(const std::string& s) { return "'" + s + "'"; }
 
 // Runs a shell command; its output and exit code.
 inline std::pair<int, std::string> Shell(const std::string& command) {
-  std::string out;
-  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-  if (!pipe) return {-1, out};
-  char buffer[4096];
-  size_t got;
-  while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, got);
-  const int status = pclose(pipe);
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+  const testing_support::ShellResult r = testing_support::Shell(command + " 2>&1");
+  return {r.exitCode, r.output};
 }
 
 // `par2 create` in `dir` over `names`; `amount` is "-r10" (percent) or

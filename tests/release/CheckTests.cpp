@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "platform/FileRead.h"
+#include "tests/common/Shell.h"
 #include "tests/release/VerificationFixtures.h"
 
 using namespace testfiles;
@@ -18,16 +19,9 @@ struct Outcome {
 
 // Runs the built lumeskar-check program on `sfv` and collects its output.
 Outcome RunCheck(const std::string& sfv, const std::string& redirect = "2>&1") {
-  const std::string command = std::string("'") + LUMESKAR_BINARY_DIR + "/lumeskar-check' " + sfv + " " + redirect;
-  Outcome o;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return o;
-  char buffer[4096];
-  size_t got;
-  while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0) o.output.append(buffer, got);
-  int status = pclose(pipe);
-  o.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return o;
+  const testing_support::ShellResult r =
+      testing_support::Shell(std::string("'") + LUMESKAR_BINARY_DIR + "/lumeskar-check' " + sfv + " " + redirect);
+  return {r.exitCode, r.output};
 }
 
 std::string Line(const std::string& what, const std::string& result) {

@@ -14,23 +14,18 @@
 
 #include <zlib.h>
 
+#include "tests/common/RandomBytes.h"
 #include "tests/common/TempDir.h"
 
 namespace testfiles {
 
+using testing_support::RandomBytes;
 using testing_support::TempDir;
 
 inline void WriteFile(const std::string& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   if (!out) throw std::runtime_error("cannot write " + path);
-}
-
-inline std::string RandomBytes(size_t size, unsigned seed) {
-  std::mt19937 gen(seed);
-  std::string bytes(size, '\0');
-  for (auto& c : bytes) c = static_cast<char>(gen() & 0xFF);
-  return bytes;
 }
 
 inline uint32_t ZlibCrc(const std::string& bytes) {

@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "ChildProcess.h"
+#include "GioDefault.h"
 #include "TempFolder.h"
 #include "settings/Association.h"
 #include "settings/DesktopEntry.h"
@@ -43,24 +44,14 @@ class AssociationTest : public ::testing::Test {
     });
   }
 
-  std::string Tool(const std::string& command) {
-    const std::string line = "env XDG_CONFIG_HOME='" + config_ + "' XDG_DATA_HOME='" + data_ + "' XDG_DATA_DIRS='" +
-                             dir_.path() + "/nosystem' PATH='" + Path() + "' " + command + " 2>&1";
-    std::string out;
-    if (FILE* p = popen(line.c_str(), "r")) {
-      char buf[512];
-      while (size_t n = fread(buf, 1, sizeof buf, p)) out.append(buf, n);
-      pclose(p);
-    }
-    return out;
+  // The temporary XDG folders and PATH for a desktop tool's command line.
+  std::string Env() {
+    return "env XDG_CONFIG_HOME='" + config_ + "' XDG_DATA_HOME='" + data_ + "' XDG_DATA_DIRS='" + dir_.path() +
+           "/nosystem' PATH='" + Path() + "' ";
   }
-  std::string GioDefault() {
-    const std::string out = Tool("gio mime text/x-nfo");
-    const auto colon = out.find("Default application for");
-    if (colon == std::string::npos) return "";
-    const auto start = out.find(": ", colon) + 2;
-    return out.substr(start, out.find('\n', start) - start);
-  }
+  // A desktop tool's output (standard error included) in that environment.
+  std::string Tool(const std::string& command) { return testing_support::Shell(Env() + command + " 2>&1").output; }
+  std::string GioDefault() { return testing_support::GioDefault(Env()); }
   static int Report(const platform::Result& done) {
     if (!done) fprintf(stderr, "%s\n", done.message().c_str());
     return done ? 0 : 1;

@@ -13,12 +13,14 @@
 #include <filesystem>
 #include <functional>
 
+#include "GioDefault.h"
 #include "TempFolder.h"
 #include "WindowFixture.h"
 #include "extract/FollowUp.h"
 #include "platform/ProgramDir.h"
 #include "settings/SettingsLocation.h"
 
+using testing_support::GioDefault;
 using testing_support::ReadFile;
 
 namespace {
@@ -29,18 +31,6 @@ class SettingsWindowTest : public WindowTest {
   void WriteSettings(const std::string& text) {
     std::filesystem::create_directories(std::filesystem::path(SettingsFile()).parent_path());
     testing_support::WriteFile(SettingsFile(), text);
-  }
-  std::string GioDefault() {
-    std::string out;
-    if (FILE* p = popen("gio mime text/x-nfo 2>&1", "r")) {  // XDG folders come from the fixture
-      char buf[512];
-      while (size_t n = fread(buf, 1, sizeof buf, p)) out.append(buf, n);
-      pclose(p);
-    }
-    const auto at = out.find("Default application for");
-    if (at == std::string::npos) return "";
-    const auto start = out.find(": ", at) + 2;
-    return out.substr(start, out.find('\n', start) - start);
   }
 };
 
