@@ -17,14 +17,8 @@
 
 namespace launchtest {
 
+using testing_support::ReadFile;
 using testing_support::TempDir;
-
-inline std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
 
 inline void WriteExecutable(const std::string& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
@@ -44,7 +38,7 @@ struct Recorder {
     std::vector<std::vector<std::string>> calls;
     std::vector<std::string> args;
     std::string arg;
-    for (char c : ReadAll(log)) {
+    for (char c : ReadFile(log)) {
       if (c == '\037') {
         args.push_back(arg);
         arg.clear();

@@ -157,7 +157,7 @@ TEST_F(ExtractWindow, PromptPanelsTakeEnterAndEscape) {
     p.open();
     p.box->setText(QString::fromStdString(out));
     Key(p.box, p.enter);
-    EXPECT_EQ(launchtest::ReadAll(out + "/readme.txt"), kReadme);
+    EXPECT_EQ(launchtest::ReadFile(out + "/readme.txt"), kReadme);
     EXPECT_EQ(f.sfvfilelab->text(), p.done);
     EXPECT_FALSE(p.panel->isVisible());
     EXPECT_TRUE(p.box->text().isEmpty());
@@ -182,7 +182,7 @@ TEST_F(ExtractWindow, FolderPickedWithTheDotsButtonIsUsedAndSearchedForTheImage)
   qputenv("HOME", oldHome);
   ASSERT_EQ(f.popupdirbox->text().toStdString(), picked);
   Key(f.popupdirbox, Qt::Key_Return);
-  EXPECT_EQ(launchtest::ReadAll(picked + "/readme.txt"), kReadme);
+  EXPECT_EQ(launchtest::ReadFile(picked + "/readme.txt"), kReadme);
   EXPECT_EQ(form->context.imagefile, picked + "/game.iso");
   EXPECT_EQ(recorder->WaitForCalls(1), (Calls{{"--mount", picked + "/game.iso"}}));
 }
@@ -260,7 +260,7 @@ TEST_F(ExtractWindow, ClosingTheWindowStopsTheCheckAndACleanCheckHandsOff) {
   });
   Click(f.sfvfilelab);
   EXPECT_TRUE(cancelShownInHandOff);
-  EXPECT_EQ(launchtest::ReadAll(out + "readme.txt"), kReadme);
+  EXPECT_EQ(launchtest::ReadFile(out + "readme.txt"), kReadme);
   EXPECT_EQ(f.sfvfilelab->text(), kLaunched);
   EXPECT_EQ(recorder->WaitForCalls(1), (Calls{{"--mount", out + "game.iso"}}));
   EXPECT_FALSE(f.busy);

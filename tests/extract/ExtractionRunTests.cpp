@@ -149,8 +149,8 @@ TEST(ExtractionRun, ExtractUnpacksTheFirstVolumesSetIntoTheConfiguredFolderAndSt
 
   r.run.ExtractClicked();
 
-  EXPECT_EQ(launchtest::ReadAll(r.ui.options.extractDir + "/readme.txt"), kReadme);
-  EXPECT_TRUE(launchtest::ReadAll(r.ui.options.extractDir + "/game.iso") == rarwriter::PatternBytes(7, 0, 20000));
+  EXPECT_EQ(launchtest::ReadFile(r.ui.options.extractDir + "/readme.txt"), kReadme);
+  EXPECT_TRUE(launchtest::ReadFile(r.ui.options.extractDir + "/game.iso") == rarwriter::PatternBytes(7, 0, 20000));
   EXPECT_EQ(r.context.archivefile, r.rel + "/game.part1.rar");
   EXPECT_EQ(r.context.imagefile, r.ui.options.extractDir + "/game.iso");
   EXPECT_EQ(r.context.imagesearch.Name, "game.iso");
@@ -229,7 +229,7 @@ TEST(ExtractionRun, PasswordsAreAskedKeptForTheRunAndAskedAgainWhenWrong) {
     const std::string out = r.ui.options.extractDir;
     EXPECT_EQ(platform::FileExists(out + "/game.iso"), row.imageOut);
     if (row.imageOut) {
-      EXPECT_TRUE(launchtest::ReadAll(out + "/game.iso") == image);
+      EXPECT_TRUE(launchtest::ReadFile(out + "/game.iso") == image);
     }
     // No temporary or partial file beside what was extracted.
     for (auto& f : std::filesystem::directory_iterator(out))
@@ -298,7 +298,7 @@ TEST(ExtractionRun, AFailedExtractionKeepsItsError) {
           << (r.ui.statuses.empty() ? "" : r.ui.Status());
       if (fault == Damaged) {
         EXPECT_FALSE(platform::FileExists(out + "/game.iso")) << "a damaged file is not left behind";
-        EXPECT_EQ(launchtest::ReadAll(out + "/readme.txt"), kReadme);
+        EXPECT_EQ(launchtest::ReadFile(out + "/readme.txt"), kReadme);
       }
     }
   }
@@ -338,7 +338,7 @@ TEST(ExtractionRun, OnlyAnImageTheRunWroteIsHandedToTheFollowUp) {
         const bool reports = flow == PromptAfterCheck || flow == AfterCheck;
         EXPECT_EQ(r.ui.Status(), reports ? kStatusLaunched : kStatusDoneNoCheck);
       }
-      EXPECT_EQ(launchtest::ReadAll(out + "/old.iso"), "an image from before");
+      EXPECT_EQ(launchtest::ReadFile(out + "/old.iso"), "an image from before");
     }
   }
 }
@@ -369,7 +369,7 @@ TEST(ExtractionRun, AFolderEnteredInAPromptIsCreatedAndExtractedInto) {
 
     EXPECT_TRUE(r.run.FolderEntered(c.prompt, folder));
 
-    EXPECT_TRUE(launchtest::ReadAll(image) == rarwriter::PatternBytes(7, 0, 20000));
+    EXPECT_TRUE(launchtest::ReadFile(image) == rarwriter::PatternBytes(7, 0, 20000));
     EXPECT_EQ(r.ui.Status(), c.status);
     EXPECT_TRUE(r.ui.messages.empty());
     EXPECT_FALSE(r.busy);
@@ -431,7 +431,7 @@ TEST(ExtractionRun, AfterACleanCheckTheSetsFirstVolumeIsExtractedIntoTheConfigur
     EXPECT_EQ(r.context.archivefile, r.rel + "/game.part1.rar");
     EXPECT_EQ(platform::FindAll(startedIn, "*"), std::vector<std::string>{});
     if (c.extracts) {
-      EXPECT_TRUE(launchtest::ReadAll(out + "/game.iso") == rarwriter::PatternBytes(7, 0, 20000));
+      EXPECT_TRUE(launchtest::ReadFile(out + "/game.iso") == rarwriter::PatternBytes(7, 0, 20000));
       EXPECT_EQ(r.ui.Status(), kStatusLaunched);
       EXPECT_EQ(r.recorder->WaitForCalls(1), (Calls{{"--mount", out + "/game.iso"}}));
     } else {
@@ -492,7 +492,7 @@ TEST(ExtractionRun, CancelStopsTheExtractionAndTheFollowUp) {
     seen = 0;
     r.winrar->OnProcessData = [&](TRAR* s, unsigned char*, int size, int64_t) { return r.run.OnData(*s, size); };
     extract();
-    EXPECT_TRUE(launchtest::ReadAll(out + "/game.iso") == rarwriter::PatternBytes(7, 0, 20000));
+    EXPECT_TRUE(launchtest::ReadFile(out + "/game.iso") == rarwriter::PatternBytes(7, 0, 20000));
   }
   // Idle, closing asks nothing of a run.
   Release r;

@@ -83,7 +83,7 @@ TEST(PasswordPromptWindow, ThePromptTakesThePasswordAndAWrongOneLeavesNothing) {
   const auto calls = recorder.WaitForCalls(1);
   ASSERT_EQ(calls.size(), 1u);
   EXPECT_EQ(calls[0], (std::vector<std::string>{"--mount", out + "/game.iso"}));
-  EXPECT_TRUE(launchtest::ReadAll(out + "/game.iso") == image);
+  EXPECT_TRUE(launchtest::ReadFile(out + "/game.iso") == image);
 
   // Again, with a wrong password: the message, the prompt again, Cancel.
   std::filesystem::remove_all(out);

@@ -16,7 +16,7 @@
 
 namespace {
 
-using launchtest::ReadAll;
+using launchtest::ReadFile;
 using launchtest::TempDir;
 using launchtest::WriteExecutable;
 
@@ -25,7 +25,7 @@ struct ProcStat {
   pid_t ppid = -1, session = -1;
 };
 ProcStat ReadProcStat(pid_t pid) {
-  std::string text = ReadAll("/proc/" + std::to_string(pid) + "/stat");
+  std::string text = ReadFile("/proc/" + std::to_string(pid) + "/stat");
   ProcStat st;
   auto close = text.rfind(')');
   if (close == std::string::npos) return st;
@@ -66,8 +66,8 @@ TEST(Launch, StartsAProgramDetachedWithItsArgumentsUnchanged) {
   EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1) << "leaves no child of ours behind";
   EXPECT_EQ(errno, ECHILD);
 
-  EXPECT_EQ(ReadAll(program + ".args"), "3\ntwo words\n\n'q' \"d\" $HOME *\n");
-  EXPECT_EQ(ReadAll(program + ".stdin"), "/dev/null\n");
+  EXPECT_EQ(ReadFile(program + ".args"), "3\ntwo words\n\n'q' \"d\" $HOME *\n");
+  EXPECT_EQ(ReadFile(program + ".stdin"), "/dev/null\n");
   std::ofstream(program + ".go") << "";
 }
 
