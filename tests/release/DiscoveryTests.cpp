@@ -7,18 +7,13 @@
 
 #include "release/OriginSite.h"
 #include "release/ReleaseDiscovery.h"
+#include "tests/common/TempDir.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 class DiscoveryTest : public testing::Test {
  protected:
-  void SetUp() override {
-    char tmpl[] = "/tmp/lumeskar-discovery-XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    root = std::string(tmpl) + "/";
-  }
-  void TearDown() override { fs::remove_all(root); }
   void Touch(const std::string& name) {
     fs::create_directories(fs::path(root + name).parent_path());
     std::ofstream(root + name) << "x";
@@ -29,7 +24,8 @@ class DiscoveryTest : public testing::Test {
     release::DiscoverRelease(root, d);
     return d;
   }
-  std::string root;
+  testing_support::TempDir dir;
+  std::string root = dir.folder();
 };
 }  // namespace
 
