@@ -45,8 +45,12 @@ inline std::string ReadFile(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// Writes `data` as the whole file; throws when it cannot, so that a test's
+// setup never fails unseen.
 inline void WriteFile(const std::string& path, const std::string& data) {
-  std::ofstream(path, std::ios::binary) << data;
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(data.data(), static_cast<std::streamsize>(data.size()));
+  if (!out) throw std::runtime_error("cannot write " + path);
 }
 
 }  // namespace testing_support

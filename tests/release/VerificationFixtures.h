@@ -21,12 +21,7 @@ namespace testfiles {
 
 using testing_support::RandomBytes;
 using testing_support::TempDir;
-
-inline void WriteFile(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  if (!out) throw std::runtime_error("cannot write " + path);
-}
+using testing_support::WriteFile;
 
 inline uint32_t ZlibCrc(const std::string& bytes) {
   return static_cast<uint32_t>(crc32_z(0, reinterpret_cast<const Bytef*>(bytes.data()), bytes.size()));

@@ -66,16 +66,10 @@ struct UnrarLib {
   }
 };
 
-inline std::string readFile(const std::filesystem::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-inline void writeFile(const std::filesystem::path& p, const std::string& data) {
-  std::ofstream(p, std::ios::binary) << data;
-}
+// The shared whole-file helpers (tests/common/TempDir.h) under the names
+// these tests use; paths convert to strings.
+inline constexpr auto& readFile = testing_support::ReadFile;
+inline constexpr auto& writeFile = testing_support::WriteFile;
 
 // Every path under `root`, relative, sorted.
 inline std::vector<std::string> listTree(const std::filesystem::path& root) {
