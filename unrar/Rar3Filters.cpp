@@ -6,6 +6,7 @@
 
 #include "unrar/Audio20.h"
 #include "unrar/Bytes.h"
+#include "unrar/CodeLengths.h"
 #include "unrar/unrar.h"
 
 namespace unrar {
@@ -69,30 +70,6 @@ class RecordBits {
 
 uint32_t load32(const uint8_t* p) {
   return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-void store32(uint8_t* p, uint32_t v) {
-  p[0] = uint8_t(v);
-  p[1] = uint8_t(v >> 8);
-  p[2] = uint8_t(v >> 16);
-  p[3] = uint8_t(v >> 24);
-}
-
-// x86 relative CALL (E8) and JMP (E9) targets were made absolute.
-void filterX86(uint8_t* mem, uint32_t size, uint32_t fileOffset, bool withE9) {
-  constexpr uint32_t kFileSize = 0x1000000;
-  const uint8_t second = withE9 ? 0xE9 : 0xE8;
-  for (uint32_t pos = 0; pos + 4 < size;) {
-    uint8_t b = mem[pos++];
-    if (b != 0xE8 && b != second) continue;
-    uint32_t offset = pos + fileOffset;
-    uint32_t addr = load32(mem + pos);
-    if (addr & 0x80000000u) {
-      if (((addr + offset) & 0x80000000u) == 0) store32(mem + pos, addr + kFileSize);
-    } else if (addr < kFileSize) {
-      store32(mem + pos, addr - offset);
-    }
-    pos += 4;
-  }
 }
 
 uint32_t bundleBits(const uint8_t* d, unsigned pos, unsigned count) {
@@ -263,8 +240,8 @@ bool Rar3Filters::run(const Pending& f, uint32_t fileOffset, uint8_t*& out, uint
   out = mem;
   outSize = size;
   switch (f.type) {
-    case Type::E8: filterX86(mem, size, fileOffset, false); return true;
-    case Type::E8E9: filterX86(mem, size, fileOffset, true); return true;
+    case Type::E8: UndoX86Filter(mem, size, fileOffset, false, false); return true;
+    case Type::E8E9: UndoX86Filter(mem, size, fileOffset, true, false); return true;
     case Type::Itanium: filterItanium(mem, size, fileOffset); return true;
     case Type::Delta: out = mem + size; return filterDelta(mem, size, f.r[0]);
     case Type::Rgb: out = mem + size; return filterRgb(mem, size, f.r[0], f.r[1]);

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "unrar/CodeLengths.h"
 #include "unrar/unrar.h"
 
 namespace unrar {
@@ -118,40 +119,8 @@ int Unpack29::readTables(BitInput& in) {
   prevLowDist_ = lowDistRepeats_ = 0;
   if (!(head & 0x4000)) memset(oldLengths_, 0, sizeof oldLengths_);
 
-  uint8_t codeLengths[20];
-  for (unsigned i = 0; i < 20;) {
-    uint8_t n = uint8_t(in.bits(4));
-    if (n != 15) {
-      codeLengths[i++] = n;
-      continue;
-    }
-    unsigned zeros = in.bits(4);
-    if (zeros == 0) {
-      codeLengths[i++] = 15;
-      continue;
-    }
-    for (zeros += 2; zeros && i < 20; --zeros) codeLengths[i++] = 0;
-  }
-  if (!lengthCodes_.build(codeLengths, 20)) return ERAR_BAD_DATA;
-
   uint8_t lengths[kTablesSize];
-  for (unsigned i = 0; i < kTablesSize;) {
-    if (in.overrun()) return ERAR_BAD_DATA;
-    int n = lengthCodes_.decode(in);
-    if (n < 0) return ERAR_BAD_DATA;
-    if (n < 16) {
-      lengths[i] = uint8_t((n + oldLengths_[i]) & 15);
-      ++i;
-    } else if (n < 18) {  // repeat the previous length
-      unsigned count = n == 16 ? in.bits(3) + 3 : in.bits(7) + 11;
-      if (i == 0) return ERAR_BAD_DATA;
-      for (; count && i < kTablesSize; --count, ++i) lengths[i] = lengths[i - 1];
-    } else {  // a run of unused symbols
-      unsigned count = n == 18 ? in.bits(3) + 3 : in.bits(7) + 11;
-      for (; count && i < kTablesSize; --count) lengths[i++] = 0;
-    }
-  }
-  if (in.overrun()) return ERAR_BAD_DATA;
+  if (!ReadCodeLengths(in, lengthCodes_, lengths, kTablesSize, oldLengths_)) return ERAR_BAD_DATA;
   const uint8_t* p = lengths;
   if (!main_.build(p, kMainSize) || !dist_.build(p + kMainSize, kDistSize) ||
       !lowDist_.build(p + kMainSize + kDistSize, kLowDistSize) ||

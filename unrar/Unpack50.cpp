@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "unrar/CodeLengths.h"
 #include "unrar/unrar.h"
 
 namespace unrar {
@@ -47,35 +48,6 @@ uint32_t slotToLength(BitInput& in, unsigned slot) {
   if (slot < 8) return 2 + slot;
   const unsigned extra = slot / 4 - 1;
   return 2 + ((4u | (slot & 3)) << extra) + in.bits(extra);
-}
-
-uint32_t load32(const uint8_t* p) {
-  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-
-void store32(uint8_t* p, uint32_t v) {
-  p[0] = uint8_t(v);
-  p[1] = uint8_t(v >> 8);
-  p[2] = uint8_t(v >> 16);
-  p[3] = uint8_t(v >> 24);
-}
-
-// x86 CALL (E8) and, with `withE9`, JMP (E9) targets were made absolute
-// within a 16 MiB file space; they are made relative again.
-void filterX86(uint8_t* data, uint32_t size, uint32_t fileOffset, bool withE9) {
-  constexpr uint32_t kFileSize = 0x1000000;
-  for (uint32_t i = 0; i + 4 < size;) {
-    const uint8_t b = data[i++];
-    if (b != 0xE8 && !(withE9 && b == 0xE9)) continue;
-    const uint32_t offset = (i + fileOffset) % kFileSize;
-    const uint32_t addr = load32(data + i);
-    if (addr & 0x80000000) {  // negative
-      if (((addr + offset) & 0x80000000) == 0) store32(data + i, addr + kFileSize);
-    } else if ((addr - kFileSize) & 0x80000000) {  // below the file size
-      store32(data + i, addr - offset);
-    }
-    i += 4;
-  }
 }
 
 // ARM BL instructions: their 24-bit word offsets were made absolute.
@@ -195,44 +167,11 @@ int Unpack50::readBlockHeader(BitInput& in) {
   return in.bitPosition() > blockEnd_ || in.overrun() ? ERAR_BAD_DATA : 0;
 }
 
-// The code lengths of all four tables, themselves Huffman coded with a
-// 20-symbol table whose lengths come first, 4 bits each (15 followed by a
-// count stands for a run of zeros).
+// The code lengths of all four tables, sent afresh in every table block.
 int Unpack50::readTables(BitInput& in) {
-  uint8_t codeLengths[20];
-  for (unsigned i = 0; i < 20;) {
-    const uint8_t n = uint8_t(in.bits(4));
-    if (n != 15) {
-      codeLengths[i++] = n;
-      continue;
-    }
-    unsigned zeros = in.bits(4);
-    if (zeros == 0) {
-      codeLengths[i++] = 15;
-      continue;
-    }
-    for (zeros += 2; zeros && i < 20; --zeros) codeLengths[i++] = 0;
-  }
-  if (!lengthCodes_.build(codeLengths, 20)) return ERAR_BAD_DATA;
-
   const unsigned total = kMainSize + distSize_ + kLowDistSize + kRepSize;
   uint8_t lengths[kMaxTablesSize];
-  for (unsigned i = 0; i < total;) {
-    if (in.overrun()) return ERAR_BAD_DATA;
-    const int n = lengthCodes_.decode(in);
-    if (n < 0) return ERAR_BAD_DATA;
-    if (n < 16) {
-      lengths[i++] = uint8_t(n);
-    } else if (n < 18) {  // repeat the previous length
-      unsigned count = n == 16 ? in.bits(3) + 3 : in.bits(7) + 11;
-      if (i == 0) return ERAR_BAD_DATA;
-      for (; count && i < total; --count, ++i) lengths[i] = lengths[i - 1];
-    } else {  // a run of unused symbols
-      unsigned count = n == 18 ? in.bits(3) + 3 : in.bits(7) + 11;
-      for (; count && i < total; --count) lengths[i++] = 0;
-    }
-  }
-  if (in.overrun()) return ERAR_BAD_DATA;
+  if (!ReadCodeLengths(in, lengthCodes_, lengths, total)) return ERAR_BAD_DATA;
   const uint8_t* p = lengths;
   if (!main_.build(p, kMainSize) || !dist_.build(p + kMainSize, distSize_) ||
       !lowDist_.build(p + kMainSize + distSize_, kLowDistSize) ||
@@ -367,7 +306,9 @@ int Unpack50::applyFilter(const Filter& f) {
       filterDelta(filterIn_.data(), filterOut_.data(), f.length, f.channels);
       return (*sink_)(filterOut_.data(), f.length);
     case FilterType::E8:
-    case FilterType::E8E9: filterX86(filterIn_.data(), f.length, fileOffset, f.type == FilterType::E8E9); break;
+    case FilterType::E8E9:
+      UndoX86Filter(filterIn_.data(), f.length, fileOffset, f.type == FilterType::E8E9, true);
+      break;
     case FilterType::Arm: filterArm(filterIn_.data(), f.length, fileOffset); break;
   }
   return (*sink_)(filterIn_.data(), f.length);
