@@ -1,7 +1,11 @@
 #pragma once
 // What every benchmark program needs: medians of its rounds, the CPU time
 // the process has used, and the CPU it ran on (the results depend on it).
+#include <stdlib.h>
 #include <sys/resource.h>
+
+#include <cstdio>
+#include <filesystem>
 
 #include <algorithm>
 #include <fstream>
@@ -36,5 +40,29 @@ inline std::string CpuModel() {
   std::string model = CpuInfoLine("model name");
   return model.empty() ? "unknown CPU" : model;
 }
+
+// A new folder below `parent`, removed with everything in it when this goes
+// out of scope. Exits the program when the folder cannot be made.
+class ScratchFolder {
+ public:
+  explicit ScratchFolder(const std::string& parent) {
+    std::string name = parent + "/lumeskar-bench-XXXXXX";
+    if (!mkdtemp(name.data())) {
+      std::perror("mkdtemp");
+      std::exit(1);
+    }
+    path_ = name;
+  }
+  ~ScratchFolder() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+  }
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
 
 }  // namespace bench

@@ -60,19 +60,8 @@ int main(int argc, char** argv) {
   const uint64_t mib = argc > 2 ? std::stoull(argv[2]) : 1100;
   const int rounds = argc > 3 ? std::stoi(argv[3]) : 3;
 
-  std::string tmpl = parent + "/lumeskar-bench-XXXXXX";
-  if (!mkdtemp(tmpl.data())) {
-    std::perror("mkdtemp");
-    return 1;
-  }
-  const std::string dir = tmpl;
-  struct Cleanup {
-    std::string dir;
-    ~Cleanup() {
-      std::error_code ec;
-      fs::remove_all(dir, ec);
-    }
-  } cleanup{dir};
+  const bench::ScratchFolder scratch(parent);
+  const std::string& dir = scratch.path();
 
   rarwriter::RarOptions o;
   o.volumeSize = 100ull << 20;

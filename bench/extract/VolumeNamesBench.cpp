@@ -71,19 +71,8 @@ std::string ReadAll(const std::string& path) {
 
 int main(int argc, char** argv) {
   const int count = argc > 1 ? std::stoi(argv[1]) : 3000;
-  std::string tmpl = "/tmp/lumeskar-bench-XXXXXX";
-  if (!mkdtemp(tmpl.data())) {
-    std::perror("mkdtemp");
-    return 1;
-  }
-  const std::string dir = tmpl;
-  struct Cleanup {
-    std::string dir;
-    ~Cleanup() {
-      std::error_code ec;
-      fs::remove_all(dir, ec);
-    }
-  } cleanup{dir};
+  const bench::ScratchFolder scratch("/tmp");
+  const std::string& dir = scratch.path();
 
   std::printf("CPU: %s\n", bench::CpuModel().c_str());
   fs::create_directories(dir + "/src");

@@ -99,14 +99,12 @@ Times RunChild(const char* self, const char* kind, const char* nfo) {
   return {ms, msOf(usage.ru_utime) + msOf(usage.ru_stime)};
 }
 
-// The demo release's .nfo, made in a temporary folder by make-demo-release
-// from the build beside this program; "" when there is none.
-std::string DemoNfo(const std::string& self) {
+// The demo release's .nfo, made in `folder` by make-demo-release from the
+// build beside this program; "" when there is none.
+std::string DemoNfo(const std::string& self, const std::string& folder) {
   const std::string build = self.substr(0, self.rfind("/bench/"));
   const std::string maker = build + "/make-demo-release";
   if (access(maker.c_str(), X_OK) != 0) return "";
-  char folder[] = "/tmp/lumeskar-bench-startup.XXXXXX";
-  if (!mkdtemp(folder)) return "";
   std::string out;
   if (FILE* pipe = popen(("'" + maker + "' '" + folder + "/release'").c_str(), "r")) {
     char line[4096];
@@ -142,9 +140,10 @@ int main(int argc, char** argv) {
   ssize_t len = readlink("/proc/self/exe", self, sizeof self - 1);
   if (len <= 0) return 1;
   self[len] = 0;
-  if (nfo.empty()) nfo = DemoNfo(self);
+  const bench::ScratchFolder scratch("/tmp");
+  if (nfo.empty()) nfo = DemoNfo(self, scratch.path());
   if (nfo.empty()) {
-    nfo = "/tmp/lumeskar-bench-startup.nfo";
+    nfo = scratch.path() + "/typical.nfo";
     std::ofstream(nfo, std::ios::binary) << TypicalNfo();
   }
 

@@ -84,12 +84,8 @@ int main(int argc, char** argv) {
   std::string base = argc > 1 ? argv[1] : fs::temp_directory_path().string();
   uint64_t mib = argc > 2 ? std::stoull(argv[2]) : 1100;
   int rounds = argc > 3 ? std::max(1, std::stoi(argv[3])) : 7;
-  std::string tmpl = base + "/bench-unrar-XXXXXX";
-  if (!mkdtemp(tmpl.data())) {
-    perror("mkdtemp");
-    return 1;
-  }
-  const fs::path dir = tmpl;
+  const bench::ScratchFolder scratch(base);
+  const fs::path dir = scratch.path();
 
   void* lib = dlopen(LUMESKAR_BINARY_DIR "/libunrar.so", RTLD_NOW);
   if (!lib) {
@@ -136,6 +132,5 @@ int main(int argc, char** argv) {
   const double fastCat = *std::min_element(cats.begin(), cats.end());
   const double fastApi = *std::min_element(apis.begin(), apis.end());
   printf("fastest rounds: cat %.3f s, libunrar %.3f s, ratio %.2f\n", fastCat, fastApi, fastApi / fastCat);
-  fs::remove_all(dir);
   return 0;
 }
