@@ -22,8 +22,8 @@
 #include "platform/DirSearch.h"
 #include "platform/Path.h"
 #include "release/CRC.h"
+#include "tests/common/DuringRun.h"
 #include "tests/common/LaunchTestSupport.h"
-#include "tests/release/DuringRun.h"
 #include "tools/RarWriter.h"
 
 namespace {

@@ -18,11 +18,11 @@
 #include "extract/RARArc.h"
 #include "platform/DirSearch.h"
 #include "platform/Path.h"
+#include "tests/common/ChildProcess.h"
 #include "tests/common/EncryptedRar.h"
 #include "tests/common/LaunchTestSupport.h"
 #include "tests/common/RecordingRunUi.h"
 #include "tests/common/TempDir.h"
-#include "tests/settings/ChildProcess.h"
 #include "tools/RarWriter.h"
 
 using namespace extract;

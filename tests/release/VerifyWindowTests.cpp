@@ -8,7 +8,7 @@
 
 #include "WindowFixture.h"
 #include "app/ProgressStrip.h"
-#include "tests/release/DuringRun.h"
+#include "tests/common/DuringRun.h"
 #include "tests/release/VerificationFixtures.h"
 
 namespace {

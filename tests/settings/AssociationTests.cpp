@@ -7,11 +7,11 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "ChildProcess.h"
 #include "GioDefault.h"
 #include "TempFolder.h"
 #include "settings/Association.h"
 #include "settings/DesktopEntry.h"
+#include "tests/common/ChildProcess.h"
 
 using testing_support::ReadFile;
 using testing_support::RunInChild;

@@ -6,10 +6,10 @@
 
 #include <filesystem>
 
-#include "ChildProcess.h"
 #include "TempFolder.h"
 #include "settings/ProfileFile.h"
 #include "settings/ProfileText.h"
+#include "tests/common/ChildProcess.h"
 
 using settings::ProfileFile;
 using settings::ProfileLookup;

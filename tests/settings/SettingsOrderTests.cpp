@@ -7,13 +7,13 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "ChildProcess.h"
 #include "FakePanel.h"
 #include "TempFolder.h"
 #include "platform/Folders.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsLocation.h"
 #include "settings/SettingsLock.h"
+#include "tests/common/ChildProcess.h"
 
 using settings::Option;
 using testing_support::FakePanel;
