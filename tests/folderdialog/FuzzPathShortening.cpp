@@ -7,6 +7,7 @@
 
 #include "folderdialog/CaptionLists.h"
 #include "folderdialog/PathShortening.h"
+#include "tests/common/FuzzTarget.h"
 
 namespace {
 size_t Characters(const std::string& s) {

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "par2/PacketReader.h"
+#include "tests/common/FuzzTarget.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   auto set = par2::ParseRecoverySet(std::string_view(reinterpret_cast<const char*>(data), size));

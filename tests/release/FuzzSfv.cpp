@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "release/SfvEntries.h"
+#include "tests/common/FuzzTarget.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string_view text(reinterpret_cast<const char*>(data), size);

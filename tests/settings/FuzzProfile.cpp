@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "settings/ProfileText.h"
+#include "tests/common/FuzzTarget.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Layout: section \x01 key \x01 value \x01 file text.

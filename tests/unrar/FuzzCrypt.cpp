@@ -13,6 +13,7 @@
 #include <cstring>
 #include <string>
 
+#include "tests/common/FuzzTarget.h"
 #include "unrar/Blocks.h"
 #include "unrar/Bytes.h"
 #include "unrar/Crypt20.h"
@@ -106,8 +107,6 @@ std::string encryptHeaders(const uint8_t* data, size_t size, bool rar5, const Ke
 }
 
 }  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const Keys keys;

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "tests/common/FuzzTarget.h"
 #include "unrar/BitInput.h"
 #include "unrar/Ppmd.h"
 

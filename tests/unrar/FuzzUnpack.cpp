@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "tests/common/FuzzTarget.h"
 #include "unrar/Unpacker.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "tests/common/FuzzTarget.h"
 #include "unrar/unrar.h"
 
 namespace {
