@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "bench/BenchSupport.h"
+#include "bench/OurUnrar.h"
 #include "unrar/unrar.h"
 
 namespace {
@@ -38,26 +39,7 @@ struct Entry {
 // Decodes the entry once; false when it cannot. `crc` gets the output's CRC.
 using Decode = std::function<bool(const Entry&, uint32_t& crc)>;
 
-struct Ours {
-  decltype(&RAROpenArchiveEx) open = nullptr;
-  decltype(&RARReadHeaderEx) read = nullptr;
-  decltype(&RARProcessFile) process = nullptr;
-  decltype(&RARCloseArchive) close = nullptr;
-};
-
-Ours loadOurs() {
-  Ours o;
-  void* h = dlopen(LUMESKAR_BINARY_DIR "/libunrar.so", RTLD_NOW | RTLD_LOCAL);
-  if (!h) {
-    fprintf(stderr, "cannot load libunrar.so: %s\n", dlerror());
-    exit(2);
-  }
-  o.open = reinterpret_cast<decltype(o.open)>(dlsym(h, "RAROpenArchiveEx"));
-  o.read = reinterpret_cast<decltype(o.read)>(dlsym(h, "RARReadHeaderEx"));
-  o.process = reinterpret_cast<decltype(o.process)>(dlsym(h, "RARProcessFile"));
-  o.close = reinterpret_cast<decltype(o.close)>(dlsym(h, "RARCloseArchive"));
-  return o;
-}
+using Ours = bench::OurUnrar;
 
 int CALLBACK crcCallback(UINT msg, LPARAM user, LPARAM p1, LPARAM p2) {
   if (msg == UCM_PROCESSDATA)
@@ -203,7 +185,7 @@ int main(int argc, char** argv) {
       {"../rar-sc/Rar2.rar", "exe/test.exe"},
       {"../rar-sc/Rar15.rar", "EXE/TEST.EXE"},
   };
-  const Ours ours = loadOurs();
+  const Ours ours = bench::LoadOurUnrar();
   const Unarr unarr = loadUnarr();
   setvbuf(stdout, nullptr, _IOLBF, 0);
   printf("CPU: %s\n", bench::CpuModel().c_str());

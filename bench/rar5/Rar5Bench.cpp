@@ -24,32 +24,14 @@
 #include <vector>
 
 #include "bench/BenchSupport.h"
+#include "bench/OurUnrar.h"
 #include "unrar/unrar.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct Ours {
-  decltype(&RAROpenArchiveEx) open = nullptr;
-  decltype(&RARReadHeaderEx) read = nullptr;
-  decltype(&RARProcessFile) process = nullptr;
-  decltype(&RARCloseArchive) close = nullptr;
-};
-
-Ours loadOurs() {
-  Ours o;
-  void* h = dlopen(LUMESKAR_BINARY_DIR "/libunrar.so", RTLD_NOW | RTLD_LOCAL);
-  if (!h) {
-    fprintf(stderr, "cannot load libunrar.so: %s\n", dlerror());
-    exit(2);
-  }
-  o.open = reinterpret_cast<decltype(o.open)>(dlsym(h, "RAROpenArchiveEx"));
-  o.read = reinterpret_cast<decltype(o.read)>(dlsym(h, "RARReadHeaderEx"));
-  o.process = reinterpret_cast<decltype(o.process)>(dlsym(h, "RARProcessFile"));
-  o.close = reinterpret_cast<decltype(o.close)>(dlsym(h, "RARCloseArchive"));
-  return o;
-}
+using Ours = bench::OurUnrar;
 
 // Every entry tested; the unpacked bytes, or -1 when an entry fails.
 int64_t decodeOurs(const Ours& api, const std::string& path) {
@@ -158,7 +140,7 @@ void print(const std::string& what, int64_t bytes, const Result& r) {
 int main(int argc, char** argv) {
   const int rounds = argc > 1 ? std::max(1, atoi(argv[1])) : 3;
   printf("CPU: %s\n", bench::CpuModel().c_str());
-  const Ours api = loadOurs();
+  const Ours api = bench::LoadOurUnrar();
 
   // The single-file RAR 5 fixtures that every decoder reads whole (no
   // password, no links lsar refuses to test).
