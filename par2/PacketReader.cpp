@@ -117,6 +117,11 @@ class Reader {
         pos = NextMagic(source, pos + 1);
         continue;
       }
+      if (isRecovery && Deferrable(source, pos, length, size)) {
+        Defer(source, path, pos, length, header);
+        pos += length;
+        continue;
+      }
       if (length > hashBudget_) break;
       hashBudget_ -= length;
       std::vector<uint8_t> body;
@@ -149,6 +154,10 @@ class Reader {
     done_ += size;
     return platform::Result::Ok();
   }
+
+  // Recovery packets in files may be left unchecked for later (see
+  // UncheckedRecovery); packets held in memory are all checked at once.
+  void AllowDeferring() { deferring_ = true; }
 
   void SetProgress(const ReadProgress* progress, uint64_t total) {
     progress_ = progress && *progress ? progress : nullptr;
@@ -193,6 +202,8 @@ class Reader {
     for (PendingRecovery& r : pendingRecovery_) AddRecovery(r);
     pendingRecovery_.clear();
     for (auto& [exponent, slice] : recovery_) set.recovery.push_back(std::move(slice));
+    for (UncheckedRecovery& u : unchecked_)
+      if (u.slice.exponent < gf16::kOrder && !recovery_.count(u.slice.exponent)) set.unchecked.push_back(std::move(u));
     return set;
   }
 
@@ -230,6 +241,27 @@ class Reader {
       }
     }
     return md5.Final() == DigestAt(&header[16]);
+  }
+
+  // A recovery packet of the set whose body need not be hashed now: its
+  // length is exactly the set's slice plus header, and the next packet (or
+  // the file's end) starts right after it, so even if its body turns out
+  // damaged, no packet can hide inside it from the scan.
+  bool Deferrable(const Source& source, uint64_t pos, uint64_t length, uint64_t size) const {
+    if (!deferring_ || !main_ || length != kHeader + 4 + sliceSize_) return false;
+    if (unchecked_.size() >= kMaxPendingRecovery) return false;
+    if (pos + length == size) return true;
+    char magic[8];
+    return pos + length + kHeader <= size && source.Read(magic, 8, pos + length) && std::memcmp(magic, kMagic, 8) == 0;
+  }
+
+  void Defer(const Source& source, const std::string& path, uint64_t pos, uint64_t length,
+             const std::vector<uint8_t>& header) {
+    uint8_t exponent[4];
+    if (DigestAt(&header[32]) != *setId_ || !source.Read(exponent, 4, pos + kHeader)) return;
+    const uint32_t e = Le32(exponent);
+    if (e >= gf16::kOrder || recovery_.count(e)) return;
+    unchecked_.push_back({RecoverySlice{e, path, pos + kHeader + 4}, pos, length, DigestAt(&header[16])});
   }
 
   // The next place at or after `from` where a packet may start.
@@ -331,6 +363,8 @@ class Reader {
   std::map<Digest, std::vector<SliceCheck>> sliceChecks_;
   std::vector<PendingRecovery> pendingRecovery_;
   std::map<uint32_t, RecoverySlice> recovery_;
+  std::vector<UncheckedRecovery> unchecked_;
+  bool deferring_ = false;
   std::string creator_;
   std::vector<uint8_t> chunk_;
   uint64_t hashBudget_ = 0;
@@ -347,6 +381,22 @@ platform::Expected<RecoverySet> Finished(Reader& reader, const std::string& fold
 }
 
 }  // namespace
+
+bool RecoveryPacketIntact(const UncheckedRecovery& u, std::atomic<uint64_t>& done, const std::atomic<bool>& cancel) {
+  File file = File::OpenRead(u.slice.path);
+  std::vector<uint8_t> buffer(kReadChunk);
+  if (!file.valid() || u.packetLength < kHeader) return false;
+  Md5 md5;
+  for (uint64_t at = 32; at < u.packetLength;) {
+    if (cancel) return false;
+    const size_t n = static_cast<size_t>(std::min<uint64_t>(buffer.size(), u.packetLength - at));
+    if (file.ReadAt(buffer.data(), n, u.packetOffset + at) != static_cast<int64_t>(n)) return false;
+    md5.Update(buffer.data(), n);
+    at += n;
+    done += n;
+  }
+  return md5.Final() == u.packetMd5;
+}
 
 bool IsPlainFileName(std::string_view name) {
   if (name.empty() || name == "." || name == "..") return false;
@@ -370,6 +420,7 @@ platform::Expected<RecoverySet> ReadRecoverySet(const std::string& par2Path, con
     total += size;
   }
   Reader reader;
+  reader.AllowDeferring();
   reader.SetProgress(&progress, total);
   if (auto r = reader.ReadFrom(FileSource(std::move(named)), par2Path, true); !r) return E::Failed(r.message());
   if (!reader.setId_) return E::Failed(par2Path + " holds no intact packet of a recovery set");

@@ -5,6 +5,7 @@
 // over to the next packet start, unknown kinds are skipped, repeats ignored.
 // Sizes and counts are checked before anything is allocated for them, and a
 // file name that is not a plain name inside the folder refuses the set.
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -23,6 +24,10 @@ platform::Expected<RecoverySet> ReadRecoverySet(const std::string& par2Path, con
 // The same from packets held in memory (one file's bytes), for tests and the
 // fuzzer; recovery slices then point into `path` at their offsets.
 platform::Expected<RecoverySet> ParseRecoverySet(std::string_view bytes, const std::string& path = "memory.par2");
+
+// Whether the packet of a recovery slice read unchecked matches its MD5.
+// `done` grows by the bytes read; a set `cancel` stops it early (false).
+bool RecoveryPacketIntact(const UncheckedRecovery& u, std::atomic<uint64_t>& done, const std::atomic<bool>& cancel);
 
 // A name that is safe to create in the set's folder: not empty, no '/', no
 // '\\', no NUL or other control character, not "." or "..".

@@ -32,12 +32,24 @@ struct RecoverySlice {
   uint64_t offset = 0;
 };
 
+// A recovery slice whose packet is framed as it should be (its length is the
+// set's, and a packet or the file's end follows it) but whose MD5 has not
+// been checked yet: an intact set never needs its recovery slices, so the
+// check waits until verification finds damage (see Verify).
+struct UncheckedRecovery {
+  RecoverySlice slice;
+  uint64_t packetOffset = 0;  // where its packet starts in slice.path
+  uint64_t packetLength = 0;
+  Digest packetMd5{};  // the MD5 its packet header gives
+};
+
 struct RecoverySet {
   Digest id{};
   uint64_t sliceSize = 0;
-  std::string folder;                   // the set's folder, with its trailing '/' (or "")
-  std::vector<SourceFile> files;        // in slice order
-  std::vector<RecoverySlice> recovery;  // one per exponent
+  std::string folder;                        // the set's folder, with its trailing '/' (or "")
+  std::vector<SourceFile> files;             // in slice order
+  std::vector<RecoverySlice> recovery;       // checked, one per exponent, by exponent
+  std::vector<UncheckedRecovery> unchecked;  // none of an exponent in `recovery`; may repeat one
   std::string creator;
   uint32_t sliceCount = 0;
 };

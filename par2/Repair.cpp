@@ -76,10 +76,15 @@ class Repairer {
 
     if (auto r = OpenSources(); !r) return Failed::Failed(r.message());
     if (auto r = CreateOutputs(); !r) return Failed::Failed(r.message());
-    total_ = (static_cast<uint64_t>(set_.sliceCount) + missing_.size()) * set_.sliceSize + OutputBytes() * 2;
-    if (auto r = CopyIntactSlices(); !r) return Failed::Failed(r.message());
-    if (!missing_.empty())
+    // Rebuilding reads every intact slice and writes those of the files
+    // being rebuilt as it goes; without slices to rebuild they are copied.
+    if (missing_.empty()) {
+      total_ = static_cast<uint64_t>(set_.sliceCount) * set_.sliceSize + OutputBytes();
+      if (auto r = CopyIntactSlices(); !r) return Failed::Failed(r.message());
+    } else {
+      total_ = (static_cast<uint64_t>(set_.sliceCount) + missing_.size()) * set_.sliceSize * Groups() + OutputBytes();
       if (auto r = Rebuild(); !r) return Failed::Failed(r.message());
+    }
     if (auto r = CheckOutputs(); !r) return Failed::Failed(r.message());
     return PutInPlace();
   }
@@ -154,39 +159,62 @@ class Repairer {
     return sources_[at.source].ReadAt(to, length, at.offset) == static_cast<int64_t>(length);
   }
 
-  // Writes the slices found intact into the files being rebuilt.
+  // The output of the file slice `i` belongs to, or nothing when that file
+  // is not rebuilt.
+  const Output* OutputOfSlice(uint32_t i) const {
+    const auto it = outputOf_.find(static_cast<size_t>(&FileOfSlice(i) - set_.files.data()));
+    return it == outputOf_.end() ? nullptr : &outputs_[it->second];
+  }
+
+  uint64_t SliceOffset(uint32_t i) const { return uint64_t(i - FileOfSlice(i).firstSlice) * set_.sliceSize; }
+
+  // Writes the slices found intact into the files being rebuilt, each file
+  // by one thread: writers of one file would only wait for each other.
   platform::Result CopyIntactSlices() {
-    std::vector<uint32_t> copies;
-    for (const Output& o : outputs_) {
-      const SourceFile& f = set_.files[o.file];
-      for (uint32_t k = 0; k < f.slices.size(); ++k)
-        if (v_.slices[f.firstSlice + k].source >= 0) copies.push_back(f.firstSlice + k);
-    }
     std::atomic<bool> failed{false}, cancel{false};
-    const unsigned threads = WorkerThreads();
-    auto job = [&](size_t t) {
+    auto job = [&](size_t k) {
       platform::AlignedBuffer<uint8_t> buffer(RoundUp(set_.sliceSize, kRegionBlock));
-      if (!buffer) {
-        failed = true;
-        return;
-      }
-      for (size_t n = t; n < copies.size() && !cancel && !failed; n += threads) {
-        const uint32_t i = copies[n];
-        const SourceFile& f = FileOfSlice(i);
-        const Output& o = outputs_[outputOf_.at(static_cast<size_t>(&f - set_.files.data()))];
-        const uint64_t length = SliceLength(i);
-        if (!ReadSlice(i, buffer.data()) ||
-            !WriteAt(o, buffer.data(), length, uint64_t(i - f.firstSlice) * set_.sliceSize))
+      if (!buffer) failed = true;
+      const SourceFile& f = set_.files[outputs_[k].file];
+      for (uint32_t i = f.firstSlice; i < f.firstSlice + f.slices.size() && !cancel && !failed; ++i) {
+        if (v_.slices[i].source < 0) continue;
+        if (!ReadSlice(i, buffer.data()) || !WriteAt(outputs_[k], buffer.data(), SliceLength(i), SliceOffset(i)))
           failed = true;
         done_ += set_.sliceSize;
       }
     };
     if (!RunJobs(
-            threads, threads, job, [&] { return Poll("copy"); }, cancel) ||
+            outputs_.size(), WorkerThreads(), job, [&] { return Poll("copy"); }, cancel) ||
         failed)
       return platform::Result::Failed(failed ? "reading or writing failed while copying intact slices"
                                              : "repair cancelled: nothing was changed");
     return platform::Result::Ok();
+  }
+
+  // Writes the intact slices of a batch read for rebuilding that belong to
+  // files being rebuilt; each file's run of slices by one thread.
+  platform::Result WriteCopies(const std::vector<uint32_t>& known, size_t s0, size_t b, const uint8_t* from,
+                               size_t stride) {
+    std::vector<std::pair<size_t, size_t>> runs;  // [first, end) in the batch, all of one output
+    for (size_t s = 0; s < b && s0 + s < known.size();) {
+      const Output* out = OutputOfSlice(known[s0 + s]);
+      size_t end = s + 1;
+      while (end < b && s0 + end < known.size() && OutputOfSlice(known[s0 + end]) == out) ++end;
+      if (out) runs.emplace_back(s, end);
+      s = end;
+    }
+    std::atomic<bool> failed{false}, cancel{false};
+    auto job = [&](size_t r) {
+      for (size_t s = runs[r].first; s < runs[r].second && !failed; ++s) {
+        const uint32_t i = known[s0 + s];
+        if (!WriteAt(*OutputOfSlice(i), from + s * stride, SliceLength(i), SliceOffset(i))) failed = true;
+      }
+    };
+    if (!RunJobs(
+            runs.size(), WorkerThreads(), job, [&] { return Poll("write"); }, cancel))
+      return platform::Result::Failed("repair cancelled: nothing was changed");
+    return failed ? platform::Result::Failed("writing an intact slice into a rebuilt file failed")
+                  : platform::Result::Ok();
   }
 
   static bool WriteAt(const Output& o, const uint8_t* data, uint64_t length, uint64_t offset) {
@@ -202,6 +230,14 @@ class Repairer {
   // Every missing slice j = sum over known inputs i of B[j][i] * input i
   //                       + sum over used recovery r of inverse[j][r] * recovery r,
   // where B[j][i] = sum over r of inverse[j][r] * constant_i ^ exponent_r.
+  // Missing slices are rebuilt in groups, as many at once as the memory
+  // limit allows.
+  size_t GroupSize() const {
+    return static_cast<size_t>(
+        std::clamp<uint64_t>(limits_.rebuiltBytes / RoundUp(set_.sliceSize, kRegionBlock), 1, missing_.size()));
+  }
+  size_t Groups() const { return (missing_.size() + GroupSize() - 1) / GroupSize(); }
+
   platform::Result Rebuild() {
     const size_t m = missing_.size();
     const size_t stride = RoundUp(set_.sliceSize, kRegionBlock);
@@ -211,7 +247,7 @@ class Repairer {
       if (v_.slices[i].source >= 0) known.push_back(i);
     const size_t sources = known.size() + m;
 
-    const size_t group = static_cast<size_t>(std::clamp<uint64_t>(limits_.rebuiltBytes / stride, 1, m));
+    const size_t group = GroupSize();
     size_t batch = static_cast<size_t>(std::clamp<uint64_t>(limits_.batchBytes / stride, 1, sources));
     batch = std::max<size_t>(1, std::min<size_t>(batch, kPreparedBudget / (group * kernel_.preparedBytes)));
     platform::AlignedBuffer<uint8_t> rebuilt(group * stride), inputs(batch * stride),
@@ -225,6 +261,8 @@ class Repairer {
       for (size_t s0 = 0; s0 < sources; s0 += batch) {
         const size_t b = std::min(batch, sources - s0);
         if (auto r = ReadBatch(known, s0, b, inputs.data(), stride); !r) return r;
+        if (j0 == 0)
+          if (auto r = WriteCopies(known, s0, b, inputs.data(), stride); !r) return r;
         Coefficients(known, j0, g, s0, b, coefficient);
         for (size_t k = 0; k < g * b; ++k) kernel_.prepare(coefficient[k], prepared.data() + k * kernel_.preparedBytes);
         std::atomic<bool> cancel{false};
@@ -244,17 +282,17 @@ class Repairer {
       }
       for (size_t j = 0; j < g; ++j) {
         const uint32_t i = missing_[j0 + j];
-        const SourceFile& f = FileOfSlice(i);
-        auto out = outputOf_.find(static_cast<size_t>(&f - set_.files.data()));
-        if (out == outputOf_.end()) continue;  // a slice of a file that needs no rebuilding
-        if (!WriteAt(outputs_[out->second], rebuilt.data() + j * stride, SliceLength(i),
-                     uint64_t(i - f.firstSlice) * set_.sliceSize))
-          return platform::Result::Failed("cannot write " + outputs_[out->second].temp);
+        const Output* out = OutputOfSlice(i);
+        if (!out) continue;  // a slice of a file that needs no rebuilding
+        if (!WriteAt(*out, rebuilt.data() + j * stride, SliceLength(i), SliceOffset(i)))
+          return platform::Result::Failed("cannot write " + out->temp);
       }
     }
     return platform::Result::Ok();
   }
 
+  // Reads slices s0 .. s0+b-1 of the known ones followed by the recovery
+  // ones.
   platform::Result ReadBatch(const std::vector<uint32_t>& known, size_t s0, size_t b, uint8_t* to, size_t stride) {
     std::atomic<bool> failed{false}, cancel{false};
     auto job = [&](size_t s) {

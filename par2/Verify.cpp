@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "par2/File.h"
+#include "par2/PacketReader.h"
 #include "par2/SliceScan.h"
 #include "par2/Workers.h"
 #include "platform/DirSearch.h"
@@ -13,6 +14,34 @@
 namespace par2 {
 
 namespace {
+
+// The first intact recovery slice of each exponent among set.unchecked joins
+// set.recovery; the packets are hashed on all cores. False when cancelled.
+bool CheckUnchecked(RecoverySet& set, std::atomic<uint64_t>& done, std::atomic<uint64_t>& total,
+                    const std::function<bool()>& poll, std::atomic<bool>& cancel) {
+  std::map<uint32_t, std::vector<const UncheckedRecovery*>> byExponent;
+  for (const UncheckedRecovery& u : set.unchecked) {
+    byExponent[u.slice.exponent].push_back(&u);
+    total += u.packetLength;
+  }
+  std::vector<const std::vector<const UncheckedRecovery*>*> groups;
+  for (const auto& [exponent, candidates] : byExponent) groups.push_back(&candidates);
+  std::vector<const UncheckedRecovery*> intact(groups.size(), nullptr);
+  auto job = [&](size_t g) {
+    for (const UncheckedRecovery* u : *groups[g])
+      if (RecoveryPacketIntact(*u, done, cancel)) {
+        intact[g] = u;
+        return;
+      }
+  };
+  if (!RunJobs(groups.size(), WorkerThreads(), job, poll, cancel)) return false;
+  for (const UncheckedRecovery* u : intact)
+    if (u) set.recovery.push_back(u->slice);
+  std::sort(set.recovery.begin(), set.recovery.end(),
+            [](const RecoverySlice& a, const RecoverySlice& b) { return a.exponent < b.exponent; });
+  set.unchecked.clear();
+  return true;
+}
 
 // One file's data checked as one of the set's files.
 struct Check {
@@ -25,12 +54,11 @@ struct Check {
 
 class Verifier {
  public:
-  Verifier(const RecoverySet& set, const VerifyProgress& progress) : set_(set), progress_(progress) {}
+  Verifier(RecoverySet& set, const VerifyProgress& progress) : set_(set), progress_(progress) {}
 
   platform::Expected<Verification> Run() {
     v_.files.resize(set_.files.size());
     v_.slices.resize(set_.sliceCount);
-    v_.recoveryAvailable = static_cast<uint32_t>(set_.recovery.size());
 
     std::vector<Check> checks;
     for (size_t i = 0; i < set_.files.size(); ++i) {
@@ -48,6 +76,10 @@ class Verifier {
     for (Check& c : renamed) Apply(c, c.whole == WholeCheck::Intact ? FileStatus::Renamed : FileStatus::Missing);
 
     for (const SliceLocation& s : v_.slices) v_.missingSlices += s.source < 0;
+    if (!v_.AllIntact() && !CheckUnchecked(
+                               set_, done_, total_, [&] { return Poll(); }, cancel_))
+      return platform::Expected<Verification>::Failed("cancelled");
+    v_.recoveryAvailable = static_cast<uint32_t>(set_.recovery.size());
     return std::move(v_);
   }
 
@@ -68,16 +100,18 @@ class Verifier {
         ScanSlices(file, f, set_.sliceSize, c.found, done_, cancel_);
       }
     };
-    auto poll = [&] {
-      if (!progress_) return true;
-      std::string name;
-      {
-        std::lock_guard lock(nameMutex_);
-        name = current_;
-      }
-      return progress_(done_, total_, name);
-    };
-    return RunJobs(checks.size(), WorkerThreads(), job, poll, cancel_);
+    return RunJobs(
+        checks.size(), WorkerThreads(), job, [&] { return Poll(); }, cancel_);
+  }
+
+  bool Poll() {
+    if (!progress_) return true;
+    std::string name;
+    {
+      std::lock_guard lock(nameMutex_);
+      name = current_;
+    }
+    return progress_(done_, total_, name);
   }
 
   void Apply(const Check& c, FileStatus whenIntact) {
@@ -145,7 +179,7 @@ class Verifier {
     return Md5Of(bytes.data(), length);
   }
 
-  const RecoverySet& set_;
+  RecoverySet& set_;
   const VerifyProgress& progress_;
   Verification v_;
   std::atomic<uint64_t> done_{0}, total_{0};
@@ -160,9 +194,16 @@ bool Verification::AllIntact() const {
   return std::all_of(files.begin(), files.end(), [](const FileResult& f) { return f.status == FileStatus::Intact; });
 }
 
+bool CheckRecoverySlices(RecoverySet& set, const std::function<bool(uint64_t done, uint64_t total)>& progress) {
+  std::atomic<uint64_t> done{0}, total{0};
+  std::atomic<bool> cancel{false};
+  return CheckUnchecked(
+      set, done, total, [&] { return !progress || progress(done, total); }, cancel);
+}
+
 unsigned WorkerThreads() { return std::max(1u, std::thread::hardware_concurrency()); }
 
-platform::Expected<Verification> Verify(const RecoverySet& set, const VerifyProgress& progress) {
+platform::Expected<Verification> Verify(RecoverySet& set, const VerifyProgress& progress) {
   return Verifier(set, progress).Run();
 }
 

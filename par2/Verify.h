@@ -44,7 +44,7 @@ struct Verification {
   std::vector<std::string> sources;   // the files slices were found in
   std::vector<SliceLocation> slices;  // one per slice of the set
   uint32_t missingSlices = 0;         // slices without an intact copy
-  uint32_t recoveryAvailable = 0;
+  uint32_t recoveryAvailable = 0;     // intact recovery slices, one per exponent
 
   bool AllIntact() const;  // every file intact under its own name
   bool Repairable() const { return missingSlices <= recoveryAvailable; }
@@ -56,8 +56,17 @@ struct Verification {
 // cancels.
 using VerifyProgress = std::function<bool(uint64_t done, uint64_t total, const std::string& name)>;
 
+// When a file is not intact, the recovery slices read unchecked are checked
+// too: the intact ones join set.recovery, and recoveryAvailable counts them
+// all. An intact set's recovery slices are left unchecked (and uncounted).
 // Fails only when cancelled.
-platform::Expected<Verification> Verify(const RecoverySet& set, const VerifyProgress& progress = {});
+platform::Expected<Verification> Verify(RecoverySet& set, const VerifyProgress& progress = {});
+
+// Checks the recovery slices read unchecked (set.unchecked) on all cores:
+// the first intact one of each exponent joins set.recovery, the rest are
+// dropped. Verify does this by itself when it finds damage. Called with
+// bytes hashed so far and in all; false cancels (and is returned).
+bool CheckRecoverySlices(RecoverySet& set, const std::function<bool(uint64_t done, uint64_t total)>& progress = {});
 
 // Threads used for hashing and for repair: the cores there are, at least one.
 unsigned WorkerThreads();

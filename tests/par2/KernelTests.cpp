@@ -9,6 +9,7 @@
 #include "par2/Gf16.h"
 #include "par2/PacketReader.h"
 #include "par2/RegionKernels.h"
+#include "par2/Verify.h"
 #include "tests/par2/Par2Fixtures.h"
 
 using namespace par2test;
@@ -73,6 +74,7 @@ TEST(Par2Kernels, ReproduceTheRecoverySlicesPar2Made) {
   ASSERT_TRUE(CreateSet(dir, {"f0", "f1", "f2"}, sliceSize, "-c4"));
   auto set = par2::ReadRecoverySet(dir / "set.par2");
   ASSERT_TRUE(set) << set.message();
+  ASSERT_TRUE(par2::CheckRecoverySlices(*set));
   ASSERT_EQ(set->recovery.size(), 4u);
   // The input slices in the set's order, each padded to whole blocks.
   std::vector<std::string> inputs;

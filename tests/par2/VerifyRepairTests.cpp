@@ -36,6 +36,11 @@ void Edit(const TempDir& dir, const std::string& name, const std::function<void(
   WriteFile(dir / name, bytes);
 }
 
+// Flips a byte inside the first recovery slice of a .par2 file.
+void DamageRecoverySlice(const TempDir& dir, const std::string& name) {
+  Edit(dir, name, [](std::string& b) { b[b.find(std::string("RecvSlic", 8)) + 8 + 4 + 100] ^= 0x5A; });
+}
+
 const std::vector<Damage> kDamage = {
     {"one byte in one slice", {200000, 50000}, 4096, "-r5", [](auto& d, size_t s) { Flip(d, "f0", {3 * s + 17}); }},
     {"bytes in slices of two files, the short last one too",
@@ -77,6 +82,23 @@ const std::vector<Damage> kDamage = {
      [](auto& d, size_t s) {
        Flip(d, "f0", {s, 4 * s});
        Flip(d, "f1", {0});
+     }},
+    {"a recovery slice damaged too",
+     {100000},
+     4096,
+     "-c4",
+     [](auto& d, size_t s) {
+       Flip(d, "f0", {s});
+       DamageRecoverySlice(d, "set.vol0+1.par2");
+     }},
+    {"a damaged copy of a recovery file, read before the intact one",
+     {100000},
+     4096,
+     "-c2",
+     [](auto& d, size_t s) {
+       std::filesystem::copy_file(d / "set.vol0+1.par2", d / "set.vol0+1.copy.par2");
+       DamageRecoverySlice(d, "set.vol0+1.copy.par2");
+       Flip(d, "f0", {10, 5 * s});
      }},
     {"too few for a deleted file", {9000, 90000}, 2048, "-c3", [](auto& d, size_t) { unlink((d / "f0").c_str()); }},
 };
