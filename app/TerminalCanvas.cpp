@@ -99,12 +99,13 @@ std::vector<int> DeviceEdges(int count, double ratio, double origin) {
 QImage ScaleToEdges(const QImage& image, const std::vector<int>& xEdges, const std::vector<int>& yEdges) {
   QImage scaled(xEdges.back(), yEdges.back(), QImage::Format_RGB32);
   if (scaled.isNull()) return scaled;
-  for (int y = 0; y < image.height(); ++y) {
+  const int width = image.width(), height = image.height();
+  for (int y = 0; y < height; ++y) {
     const int top = yEdges[static_cast<size_t>(y)], bottom = yEdges[static_cast<size_t>(y) + 1];
     if (top == bottom) continue;
     const auto* from = reinterpret_cast<const QRgb*>(image.constScanLine(y));
     auto* to = reinterpret_cast<QRgb*>(scaled.scanLine(top));
-    for (int x = 0; x < image.width(); ++x)
+    for (int x = 0; x < width; ++x)
       std::fill(to + xEdges[static_cast<size_t>(x)], to + xEdges[static_cast<size_t>(x) + 1], from[x]);
     for (int row = top + 1; row < bottom; ++row)
       std::memcpy(scaled.scanLine(row), to, static_cast<size_t>(scaled.bytesPerLine()));
@@ -150,9 +151,21 @@ QRect DeviceRect(const QPainter& painter, const QRect& area) {
 
 void TerminalCanvas::Present(QPainter& painter, QPoint topLeft) const {
   const DeviceMap map(painter);
-  if (map.ratio == 1.0 && map.x == std::round(map.x) && map.y == std::round(map.y)) {
-    painter.drawImage(topLeft, image_);
-    return;
+  if (map.x == std::round(map.x) && map.y == std::round(map.y)) {
+    if (map.ratio == 1.0) {
+      painter.drawImage(topLeft, image_);
+      return;
+    }
+    if (map.ratio == std::round(map.ratio)) {
+      // At a whole ratio every font pixel is an equal square of device
+      // pixels: the paint engine's nearest-neighbour scaling gives exactly
+      // that, straight onto the widget, with no scaled copy of the canvas.
+      painter.save();
+      painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+      painter.drawImage(QRect(topLeft, image_.size()), image_);
+      painter.restore();
+      return;
+    }
   }
   const QImage scaled = ScaleToEdges(image_, DeviceEdges(image_.width(), map.ratio, topLeft.x() * map.ratio + map.x),
                                      DeviceEdges(image_.height(), map.ratio, topLeft.y() * map.ratio + map.y));
