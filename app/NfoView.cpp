@@ -173,29 +173,34 @@ void TNfoView::paintEvent(QPaintEvent* e) {
   const QRgb selectedGround = pal.color(QPalette::Highlight).rgb();
   const size_t from = text_.SelectionStart(), to = text_.SelectionEnd();
 
-  TerminalCanvas canvas(QSize(columns * kCellW, (bottom - top + 1) * kCellH), ground);
+  // One row at a time, through a canvas of one row: a canvas of the whole
+  // box would be fresh memory on the first paint, and the system filling
+  // its pages in costs more than drawing it.
+  TerminalCanvas canvas(QSize(columns * kCellW, kCellH), ground);
+  const QRect caret = caretShown_ ? cursorRect(text_.Caret()) : QRect();
   std::vector<TerminalCanvas::Lacking> lacking;
+  QPainter painter(viewport());
   for (int screenRow = top; screenRow <= bottom; ++screenRow) {
     const size_t row = size_t(firstRow() + screenRow);
-    if (row >= text_.RowCount()) break;
-    const int y = (screenRow - top) * kCellH;
-    for (const PlacedChar& p : text_.RowCells(row, firstColumn_, firstColumn_ + columns)) {
-      const bool selected = p.offset >= from && p.offset < to;
-      const QRgb fg = selected ? selectedPen : pen, bg = selected ? selectedGround : ground;
-      const int x = (p.column - firstColumn_) * kCellW;
-      if (p.cells == 0 || (p.cells == 1 && p.code != u'\t' && canvas.DrawCell(x, y, p.code, fg, bg))) continue;
-      canvas.Fill(QRect(x, y, p.cells * kCellW, kCellH), bg);
-      if (p.code != u'\t')
-        lacking.push_back({QPoint(x, y), p.cells, ToQString(text_.Text().substr(p.offset, p.units)), fg});
+    const int y = screenRow * kCellH;
+    canvas.Fill(canvas.Image().rect(), ground);
+    if (row < text_.RowCount()) {
+      for (const PlacedChar& p : text_.RowCells(row, firstColumn_, firstColumn_ + columns)) {
+        const bool selected = p.offset >= from && p.offset < to;
+        const QRgb fg = selected ? selectedPen : pen, bg = selected ? selectedGround : ground;
+        const int x = (p.column - firstColumn_) * kCellW;
+        if (p.cells == 0 || (p.cells == 1 && p.code != u'\t' && canvas.DrawCell(x, 0, p.code, fg, bg))) continue;
+        canvas.Fill(QRect(x, 0, p.cells * kCellW, kCellH), bg);
+        if (p.code != u'\t')
+          lacking.push_back({QPoint(x, y), p.cells, ToQString(text_.Text().substr(p.offset, p.units)), fg});
+      }
     }
+    if (caret.isValid()) canvas.Invert(caret.translated(0, -y));
+    canvas.Present(painter, QPoint(0, y));
   }
-  if (caretShown_) canvas.Invert(cursorRect(text_.Caret()).translated(0, -top * kCellH));
-
-  QPainter painter(viewport());
-  canvas.Present(painter, QPoint(0, top * kCellH));
   if (!lacking.empty()) {
     painter.setFont(font());
-    DrawFallbacks(painter, QPoint(0, top * kCellH), lacking);
+    DrawFallbacks(painter, QPoint(0, 0), lacking);
   }
 }
 

@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QMessageBox>
+#include <QRegion>
 #include <QScrollBar>
 #include <QTest>
 #include <QTimer>
@@ -228,6 +229,32 @@ TEST_F(WindowTest, PluginManagerBesideTheProgramShowsItsButton) {
 
   std::ofstream(manager) << "#!/bin/sh\n";
   EXPECT_FALSE(Open("").pluginbutton->isHidden());
+}
+
+TEST_F(WindowTest, TheViewerDrawsTheSelectionAndTheCaretInTheirOwnCells) {
+  TForm1TestAccess& w = Open(WriteFile("rel/x.nfo", "ab\r\ncd\r\nef\r\ngh\r\n"));
+  w.show();
+  w.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+  TNfoView* e = w.edit;
+  e->clearFocus();
+  const QImage plain = e->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+  e->setFocus();
+  QTest::keyClick(e, Qt::Key_Home, Qt::ControlModifier);
+  QTest::keyClick(e, Qt::Key_Down);
+  QTest::keyClick(e, Qt::Key_Down, Qt::ShiftModifier);  // "cd" selected, the caret before "ef"
+  ASSERT_TRUE(e->hasFocus());
+  const QImage marked = e->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+  ASSERT_EQ(marked.size(), plain.size());
+
+  // Exactly the two selected cells of the second row and the caret's
+  // column of pixels at the start of the third row change.
+  const QRegion expected = QRegion(0, 8, 12, 8) + QRegion(0, 16, 1, 8);
+  int wrong = 0;
+  for (int y = 0; y < plain.height(); ++y)
+    for (int x = 0; x < plain.width(); ++x)
+      wrong += (plain.pixel(x, y) != marked.pixel(x, y)) != expected.contains(QPoint(x, y));
+  EXPECT_EQ(wrong, 0);
 }
 
 TEST_F(WindowTest, TheViewerScrollsWrapsEditsAndCopiesUnicode) {
