@@ -1,7 +1,7 @@
 #include "app/TerminalCanvas.h"
 
-#include <QFile>
 #include <QPainter>
+#include <QResource>
 
 #include <algorithm>
 #include <cmath>
@@ -14,9 +14,8 @@
 
 const CellFont* TerminalGlyphs() {
   static const std::optional<CellFont> font = [] {
-    QFile file(QStringLiteral(":/fonts/LumeskarTerminal.bdf"));
-    if (!file.open(QIODevice::ReadOnly)) return std::optional<CellFont>();
-    const QByteArray bdf = file.readAll();
+    // Straight from the resource, stored uncompressed: no file to open.
+    const QByteArray bdf = QResource(QStringLiteral(":/fonts/LumeskarTerminal.bdf")).uncompressedData();
     return CellFont::FromBdf(std::string_view(bdf.constData(), static_cast<size_t>(bdf.size())));
   }();
   return font ? &*font : nullptr;

@@ -36,7 +36,6 @@ bool StartsWith(std::string_view line, std::string_view word) {
 
 std::optional<CellFont> CellFont::FromBdf(std::string_view bdf) {
   CellFont font;
-  font.index_.assign(0x10000, 0);
   size_t pos = 0;
   if (!StartsWith(NextLine(bdf, pos), "STARTFONT")) return std::nullopt;
   int encoding = -1, box[4] = {0, 0, 0, 0};
@@ -71,8 +70,13 @@ std::optional<CellFont> CellFont::FromBdf(std::string_view bdf) {
         }
       }
       if (encoding >= 0 && encoding < 0x10000 && font.glyphs_.size() < 0xFFFF) {
+        std::uint16_t& page = font.pageOf_[static_cast<size_t>(encoding >> 8)];
+        if (page == 0) {
+          font.pages_.push_back(Page{});
+          page = static_cast<std::uint16_t>(font.pages_.size());
+        }
         font.glyphs_.push_back(glyph);
-        font.index_[static_cast<size_t>(encoding)] = static_cast<std::uint16_t>(font.glyphs_.size());
+        font.pages_[page - 1u][static_cast<size_t>(encoding & 0xFF)] = static_cast<std::uint16_t>(font.glyphs_.size());
       }
     }
   }

@@ -26,11 +26,17 @@ class CellFont {
   // The glyph of `c`, or nullptr when the font has none (characters outside
   // the basic multilingual plane never have one).
   const Glyph* Find(char32_t c) const {
-    if (c >= index_.size() || index_[c] == 0) return nullptr;
-    return &glyphs_[index_[c] - 1];
+    if (c > 0xFFFF || pageOf_[c >> 8] == 0) return nullptr;
+    const std::uint16_t n = pages_[pageOf_[c >> 8] - 1u][c & 0xFF];
+    return n == 0 ? nullptr : &glyphs_[n - 1u];
   }
 
  private:
-  std::vector<std::uint16_t> index_;  // code point -> glyph number + 1, 0: none
+  // Code point -> glyph number + 1 (0: none), in pages of 256 code points:
+  // only the few pages the font has a glyph on exist, which keeps a font of
+  // a few hundred glyphs a few kilobytes.
+  using Page = std::array<std::uint16_t, 256>;
+  std::array<std::uint16_t, 256> pageOf_{};  // page number + 1, 0: no glyph on it
+  std::vector<Page> pages_;
   std::vector<Glyph> glyphs_;
 };

@@ -329,7 +329,9 @@ TEST(font, OurReadingOfTheBdfGivesEveryGlyphQtDraws) {
         wrong += bool((*glyph)[size_t(y)] & (0x20 >> x)) != Lit(img, int(i) * kCellW + x, y);
   }
   EXPECT_EQ(wrong, 0);
-  EXPECT_EQ(font->Find(0x4E2D), nullptr);  // the font lacks CJK: a fallback font draws it
+  EXPECT_EQ(font->Find(0x4E2D), nullptr);   // the font lacks CJK: a fallback font draws it
+  EXPECT_EQ(font->Find(0x0100), nullptr);   // lacking, beside U+0192, which it has
+  EXPECT_EQ(font->Find(0x1F600), nullptr);  // beyond the basic multilingual plane
   EXPECT_FALSE(CellFont::FromBdf("not a font").has_value());
 }
 
