@@ -82,7 +82,9 @@ class Repairer {
       total_ = static_cast<uint64_t>(set_.sliceCount) * set_.sliceSize + OutputBytes();
       if (auto r = CopyIntactSlices(); !r) return Failed::Failed(r.message());
     } else {
-      total_ = (static_cast<uint64_t>(set_.sliceCount) + missing_.size()) * set_.sliceSize * Groups() + OutputBytes();
+      // Each group reads as many slices as the set has: the known ones and
+      // one recovery slice per missing one.
+      total_ = static_cast<uint64_t>(set_.sliceCount) * set_.sliceSize * Groups() + OutputBytes();
       if (auto r = Rebuild(); !r) return Failed::Failed(r.message());
     }
     if (auto r = CheckOutputs(); !r) return Failed::Failed(r.message());
@@ -227,17 +229,17 @@ class Repairer {
     return true;
   }
 
-  // Every missing slice j = sum over known inputs i of B[j][i] * input i
-  //                       + sum over used recovery r of inverse[j][r] * recovery r,
-  // where B[j][i] = sum over r of inverse[j][r] * constant_i ^ exponent_r.
   // Missing slices are rebuilt in groups, as many at once as the memory
-  // limit allows.
+  // limit allows; every group reads all the known and recovery slices.
   size_t GroupSize() const {
     return static_cast<size_t>(
         std::clamp<uint64_t>(limits_.rebuiltBytes / RoundUp(set_.sliceSize, kRegionBlock), 1, missing_.size()));
   }
   size_t Groups() const { return (missing_.size() + GroupSize() - 1) / GroupSize(); }
 
+  // Every missing slice j = sum over known inputs i of B[j][i] * input i
+  //                       + sum over used recovery r of inverse[j][r] * recovery r,
+  // where B[j][i] = sum over r of inverse[j][r] * constant_i ^ exponent_r.
   platform::Result Rebuild() {
     const size_t m = missing_.size();
     const size_t stride = RoundUp(set_.sliceSize, kRegionBlock);
