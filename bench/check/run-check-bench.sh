@@ -6,6 +6,7 @@
 # The release is written under $BENCH_DIR (default: a new folder in /tmp) and
 # removed afterwards.
 set -euo pipefail
+. "$(dirname "${BASH_SOURCE[0]}")/../timing.sh"
 
 build=$(cd "${1:?usage: run-check-bench.sh BUILD_DIR [runs]}" && pwd)
 runs=${2:-3}
@@ -38,15 +39,6 @@ rhash --crc32 --sfv -- bench.rar bench.r0* > bench.sfv 2>/dev/null
 total_bytes=$(cat bench.rar bench.r0* | wc -c)
 cat bench.rar bench.r0* > /dev/null   # into the page cache
 
-# Seconds one run of the command takes.
-seconds() {
-  local start end
-  start=$(date +%s.%N)
-  "$@" > /dev/null 2>&1 || true
-  end=$(date +%s.%N)
-  awk -v a="$start" -v b="$end" 'BEGIN { printf "%.4f\n", b - a }'
-}
-median() { sort -g | sed -n "$(( (runs + 1) / 2 ))p"; }
 
 "$check" bench.sfv > /dev/null || { echo "lumeskar-check failed on its own release" >&2; exit 1; }
 

@@ -9,6 +9,7 @@
 #   bench/par2/run-par2-bench.sh BUILD_DIR [runs]
 # The release is written under $BENCH_DIR (default: a new folder in /tmp).
 set -euo pipefail
+. "$(dirname "${BASH_SOURCE[0]}")/../timing.sh"
 
 build=$(cd "${1:?usage: run-par2-bench.sh BUILD_DIR [runs]}" && pwd)
 runs=${2:-3}
@@ -45,14 +46,6 @@ slice=$(par2 verify rel.par2 | sed -n 's/^The block size used was \([0-9]*\) byt
 total_bytes=$(cat rel.rar rel.r[0-9]* | wc -c)
 cp -a "$work/set" "$work/pristine"
 
-seconds() {
-  local start end
-  start=$(date +%s.%N)
-  "$@" > /dev/null 2>&1 || true
-  end=$(date +%s.%N)
-  awk -v a="$start" -v b="$end" 'BEGIN { printf "%.4f\n", b - a }'
-}
-median() { sort -g | sed -n "$(( (runs + 1) / 2 ))p"; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 
 # Intact: verify against the MD5 bound.
